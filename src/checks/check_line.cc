@@ -1,0 +1,120 @@
+// Line checks: dispatch by line kind; assignments, @ directives, commands, unknown lines.
+#include "checks/check_line.h"
+
+#include <array>
+#include <variant>
+
+#include "checks/check_user.h"
+#include "fields/check_fields.h"
+#include "grammar/unicode.h"
+
+namespace lintkeeper {
+
+namespace {
+
+template <class... F>
+struct overloaded : F... {
+  using F::operator()...;
+};
+
+constexpr std::array<std::string_view, 8> kAtNames{
+    "reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"};
+
+void check_assignment(const EnvVar& var, Report& report) {
+  if (trim(var.value).empty()) {
+    report.add_error(MessageKind::QUOTE_VALUES,
+                     std::string_view("Variable assignments in crontabs must contain "
+                                      "non-whitespace characters (try quotes)."));
+  }
+  if (var.value.find('$') != std::string_view::npos) {
+    report.add_warning(MessageKind::SHELL_VAR,
+                       std::string_view("Variable assignments in crontabs are not like shell.  "
+                                        "$VAR is not expanded."));
+  }
+  if (has_trailing_comment(var.value)) {
+    report.add_error(MessageKind::COMMENT,
+                     std::string_view("Variable assignments in crontabs are not like shell.  "
+                                      "# comment is not allowed."));
+  }
+}
+
+void check_command(std::string_view command, Report& report) {
+  if (find_bare_percent(command)) {
+    report.add_warning(
+        MessageKind::BARE_PERCENT,
+        std::string_view("A bare % is a line break in crontab and is commonly not intended."));
+  }
+}
+
+template <typename Line>
+ScheduleFields schedule_of(const Line& line) {
+  return {&line.minutes, &line.hours, &line.days, &line.months, &line.week_days};
+}
+
+}  // namespace
+
+bool has_trailing_comment(std::string_view value) {
+  if (value.empty()) return false;
+  if (value.front() != '"') {
+    // The first character is not looked at; '#' is ASCII, so bytes will do.
+    return value.find('#', 1) != std::string_view::npos;
+  }
+  const std::string_view rest = value.substr(1);
+  for (std::size_t i = 1; i < rest.size(); ++i) {
+    if (rest[i] != '"') continue;
+    const std::string_view after = rest.substr(i + 1);
+    if (after.starts_with('#') || after.starts_with(" #")) return true;
+  }
+  return false;
+}
+
+bool find_bare_percent(std::string_view command) {
+  // '%' and '\' are ASCII and never part of a longer UTF-8 sequence, so the byte before a
+  // '%' is the whole previous character exactly when it is a backslash.
+  std::size_t pos = command.find('%');
+  while (pos != std::string_view::npos) {
+    if (pos == 0 || command[pos - 1] != '\\') return true;
+    pos = command.find('%', pos + 1);
+  }
+  return false;
+}
+
+bool is_valid_at_name(std::string_view name) {
+  if (name.size() < 5 || name.size() > 8) return false;
+  for (const std::string_view valid : kAtNames) {
+    if (valid == name) return true;
+  }
+  return false;
+}
+
+void check_line(const CrontabLine& line, const Args& args, Report& report) {
+  std::visit(overloaded{
+                 [](const Blank&) {},
+                 [](const Comment&) {},
+                 [&](const LintkeeperCmd& c) { report.apply_command(c); },
+                 [&](const EnvVar& v) { check_assignment(v, report); },
+                 [&](const Special& s) {
+                   if (!is_valid_at_name(s.macro_name)) {
+                     report.add_error(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"",
+                                      s.macro_name);
+                   }
+                   if (s.user) check_user(*s.user, args, report);
+                   check_command(s.command, report);
+                 },
+                 [&](const Standard& s) {
+                   check_fields(schedule_of(s), report);
+                   check_command(s.command, report);
+                 },
+                 [&](const System& s) {
+                   check_fields(schedule_of(s), report);
+                   check_user(s.user, args, report);
+                   check_command(s.command, report);
+                 },
+                 [&](const Unknown&) {
+                   report.add_error(MessageKind::LINE_ERROR, std::string_view("Failed to parse line."));
+                 },
+             },
+             line);
+}
+
+}  // namespace lintkeeper

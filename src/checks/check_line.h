@@ -1,0 +1,26 @@
+// Line checks: which checks run for each kind of line, and the checks of assignments,
+// @ directives and commands.
+#pragma once
+
+#include <string_view>
+
+#include "cli/args.h"
+#include "grammar/line.h"
+#include "report/report.h"
+
+namespace lintkeeper {
+
+// Runs the checks of the line's kind, adding findings to the current line of the report.
+void check_line(const CrontabLine& line, const Args& args, Report& report);
+
+// True when a variable value ends in what cron would take as part of the value but a
+// shell user means as a comment.
+bool has_trailing_comment(std::string_view value);
+
+// True when the command holds a '%' not preceded by a backslash.
+bool find_bare_percent(std::string_view command);
+
+// True for the eight @ directives cron knows.
+bool is_valid_at_name(std::string_view name);
+
+}  // namespace lintkeeper

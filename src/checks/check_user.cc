@@ -1,0 +1,74 @@
+// User checks: exempt names, form and length of a user name, and its look-up.
+#include "checks/check_user.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <string>
+
+namespace lintkeeper {
+
+namespace {
+
+constexpr std::array<std::string_view, 2> kExempt{"postgres", "buildbot"};
+constexpr std::size_t kMaxNameChars = 31;
+constexpr long kFallbackBufferSize = 16384;
+constexpr std::size_t kBufferLimit = 1 << 20;
+
+// ASCII punctuation other than '-', '.' and '_'.
+constexpr bool is_forbidden(char c) {
+  return (c >= 0x21 && c <= 0x2C) || c == 0x2F || (c >= 0x3A && c <= 0x40) ||
+         (c >= 0x5B && c <= 0x5E) || c == 0x60 || (c >= 0x7B && c <= 0x7E);
+}
+
+std::size_t scalar_count(std::string_view text) {
+  // Continuation bytes do not start a character.
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+}  // namespace
+
+UserLookup lookup_user(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return UserLookup::NotFound;
+  const std::string cname(name);
+  const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::size_t size = static_cast<std::size_t>(suggested > 0 ? suggested : kFallbackBufferSize);
+  while (true) {
+    auto buffer = std::make_unique_for_overwrite<char[]>(size);
+    passwd entry{};
+    passwd* result = nullptr;
+    // getpwnam_r reports its error as its return value, not through errno.
+    const int rc = ::getpwnam_r(cname.c_str(), &entry, buffer.get(), size, &result);
+    if (rc == 0) return result != nullptr ? UserLookup::Found : UserLookup::NotFound;
+    if (rc != ERANGE || size >= kBufferLimit) return UserLookup::Failed;
+    size *= 2;
+  }
+}
+
+void check_user(std::string_view user, const Args& args, Report& report) {
+  if (std::find(kExempt.begin(), kExempt.end(), user) != kExempt.end()) return;
+  if (std::find(args.whitelist.begin(), args.whitelist.end(), user) != args.whitelist.end()) {
+    return;
+  }
+  if (user.size() > kMaxNameChars && scalar_count(user) > kMaxNameChars) {
+    report.add_error(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
+    return;
+  }
+  if ((!user.empty() && user.front() == '-') || std::any_of(user.begin(), user.end(), is_forbidden)) {
+    report.add_error(MessageKind::INVALID_USER, "Invalid username \"{}\"", user);
+    return;
+  }
+  // A switched-off warning needs no look-up: its answer could not be seen.
+  if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
+  if (args.no_check_passwd || lookup_user(user) != UserLookup::Found) {
+    report.add_warning(MessageKind::USER_NOT_FOUND, "User \"{}\" not found.", user);
+  }
+}
+
+}  // namespace lintkeeper

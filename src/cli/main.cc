@@ -1,0 +1,44 @@
+// lintkeeper: checks one crontab file and exits 0, 1 or 2.
+#include <unistd.h>
+
+#include <csignal>
+#include <string_view>
+#include <vector>
+
+#include "cli/options.h"
+#include "report/output.h"
+#include "report/report.h"
+#include "run/check_file.h"
+
+int main(int argc, char** argv) {
+  using namespace lintkeeper;
+  // A reader that goes away (`| head`) must not kill the run: writes then fail quietly.
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  CommandLine command_line = parse_command_line(arguments);
+  Output out(STDOUT_FILENO);
+  switch (command_line.action) {
+    case CommandLine::Action::Error: {
+      Output err(STDERR_FILENO);
+      err.write(command_line.error);
+      return 2;
+    }
+    case CommandLine::Action::ShortHelp:
+      out.write(short_help());
+      return 0;
+    case CommandLine::Action::LongHelp:
+      out.write(long_help());
+      return 0;
+    case CommandLine::Action::Version:
+      out.write(version_text());
+      return 0;
+    case CommandLine::Action::Run:
+      break;
+  }
+  const Args& args = command_line.args;
+  Report report(out, args.quiet);
+  const int status = check_file(args, report);
+  out.flush();
+  return status;
+}

@@ -1,0 +1,15 @@
+// Time-field parser: one token in, one Field out; never fails.
+#pragma once
+
+#include <string_view>
+
+#include "grammar/line.h"
+
+namespace lintkeeper {
+
+// Reads the comma-separated items of a time field. Returns the items read before any
+// fault, plus an error text: "\"TOKEN\" is incomplete" when the token ends too early, or
+// "\"BEFORE[[C]]AFTER\"" marking the character C where reading stopped.
+Field parse_field(std::string_view text);
+
+}  // namespace lintkeeper

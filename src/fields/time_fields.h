@@ -1,0 +1,54 @@
+// The five time fields: names, limits, the name check and the text form of an item.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "grammar/line.h"
+
+namespace lintkeeper {
+
+struct FieldSpec {
+  std::string_view display_name;
+  std::span<const std::string_view> names;  // allowed names, lower case; may be empty
+  std::uint64_t min, max;                   // both inclusive
+};
+
+inline constexpr std::array<std::string_view, 12> MONTH_NAMES{
+    "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+inline constexpr std::array<std::string_view, 7> WEEKDAY_NAMES{"sun", "mon", "tue", "wed",
+                                                               "thu", "fri", "sat"};
+
+// In the order of the columns: minute, hour, day of month, month, day of week.
+// The day of week accepts both 0 and 7 for Sunday.
+inline constexpr std::array<FieldSpec, 5> TIME_FIELDS{{
+    {"minute", {}, 0, 59},
+    {"hour", {}, 0, 23},
+    {"day of month", {}, 1, 31},
+    {"month", MONTH_NAMES, 1, 12},
+    {"day of week", WEEKDAY_NAMES, 0, 7},
+}};
+
+// The item as messages quote it: numbers without leading zeros, names as written.
+std::string item_text(const FieldItem& item);
+
+// Appends "NAME is not valid for field ..." to texts unless the name, lower-cased, is one
+// of the field's allowed names.
+void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
+                std::vector<std::string>& texts);
+
+}  // namespace lintkeeper
+
+template <>
+struct fmt::formatter<lintkeeper::FieldItem> : fmt::formatter<fmt::string_view> {
+  auto format(const lintkeeper::FieldItem& item, fmt::format_context& ctx) const {
+    const std::string text = lintkeeper::item_text(item);
+    return formatter<fmt::string_view>::format(fmt::string_view(text), ctx);
+  }
+};

@@ -1,0 +1,89 @@
+// The parsed form of one crontab line.
+//
+// Every std::string_view below points into the line text handed to the parser: the text
+// must outlive the CrontabLine made from it. A Field owns its item list and error text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace lintkeeper {
+
+// --- Time-field items ---
+struct Star {};
+struct StarStep {
+  std::uint64_t step;
+};
+struct Time {
+  std::uint64_t value;
+};
+struct Range {
+  std::uint64_t start, end;
+};
+struct RangeStep {
+  std::uint64_t start, end, step;
+};
+struct Text {
+  std::string_view name;
+};
+struct TextRange {
+  std::string_view start, end;
+};
+struct TextRangeStep {
+  std::string_view start, end;
+  std::uint64_t step;
+};
+
+using FieldItem =
+    std::variant<Star, StarStep, Time, Range, RangeStep, Text, TextRange, TextRangeStep>;
+
+// One time field. Without error, items holds at least one item; with an error, the
+// items recognised before it.
+struct Field {
+  std::string_view text;
+  std::vector<FieldItem> items;
+  std::optional<std::string> error;
+};
+
+// --- Line kinds ---
+struct Blank {};
+struct Comment {
+  std::string_view text;  // everything after the first '#'
+};
+struct LintkeeperCmd {
+  std::string_view comment;   // everything after the first '#'
+  std::string_view command;   // text before the last '='
+  std::string_view msg_kind;  // text after the last '='
+};
+struct EnvVar {
+  std::string_view name;
+  std::string_view value;  // everything after the '=', untrimmed at its start
+};
+struct Special {
+  std::string_view macro_name;           // without the '@'
+  std::optional<std::string_view> user;  // absent in a user crontab
+  std::string_view command;
+};
+struct Standard {
+  Field minutes, hours, days, months, week_days;
+  std::string_view command;
+};
+struct System {
+  Field minutes, hours, days, months, week_days;
+  std::string_view user;
+  std::string_view command;
+};
+struct Unknown {
+  std::string_view text;  // the whole line
+};
+
+using CrontabLine =
+    std::variant<Blank, Comment, LintkeeperCmd, EnvVar, Special, Standard, System, Unknown>;
+
+enum class CrontabFlavor { SystemCrontab, UserCrontab };
+
+}  // namespace lintkeeper

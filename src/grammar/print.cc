@@ -1,0 +1,315 @@
+// Printers of a parsed line. Each type describes itself once to a DebugWriter, which lays
+// it out either on one line or one member per line.
+#include "grammar/print.h"
+
+#include <unicode/uchar.h>
+
+#include <cstdint>
+#include <variant>
+
+#include <fmt/format.h>
+
+#include "grammar/unicode.h"
+
+namespace lintkeeper {
+
+namespace {
+
+template <class... F>
+struct overloaded : F... {
+  using F::operator()...;
+};
+
+bool needs_unicode_escape(char32_t c) {
+  switch (u_charType(static_cast<UChar32>(c))) {
+    case U_CONTROL_CHAR:
+    case U_FORMAT_CHAR:
+    case U_SURROGATE:
+    case U_PRIVATE_USE_CHAR:
+    case U_UNASSIGNED:
+    case U_LINE_SEPARATOR:
+    case U_PARAGRAPH_SEPARATOR:
+      return true;
+    case U_SPACE_SEPARATOR:
+      return c != U' ';
+    default:
+      return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_GRAPHEME_EXTEND);
+  }
+}
+
+class DebugWriter {
+ public:
+  explicit DebugWriter(bool verbose) : verbose_(verbose) {}
+
+  std::string take() { return std::move(out_); }
+
+  void unit(std::string_view name) { out_ += name; }
+  void number(std::uint64_t n) { fmt::format_to(std::back_inserter(out_), "{}", n); }
+  void text(std::string_view t) { append_quoted(out_, t); }
+
+  // name(value)
+  template <typename F>
+  void tuple(std::string_view name, F&& value) {
+    out_ += name;
+    out_ += '(';
+    if (verbose_) {
+      ++depth_;
+      newline();
+      value();
+      out_ += ',';
+      --depth_;
+      newline();
+    } else {
+      value();
+    }
+    out_ += ')';
+  }
+
+  // name { member: value, ... }; the members are written by calling member().
+  template <typename F>
+  void record(std::string_view name, F&& members) {
+    out_ += name;
+    out_ += verbose_ ? " {" : " { ";
+    first_.push_back(true);
+    ++depth_;
+    members();
+    --depth_;
+    first_.pop_back();
+    if (verbose_) {
+      newline();
+      out_ += '}';
+    } else {
+      out_ += " }";
+    }
+  }
+  template <typename F>
+  void member(std::string_view name, F&& value) {
+    separate();
+    out_ += name;
+    out_ += ": ";
+    value();
+    if (verbose_) out_ += ',';
+  }
+
+  // [element, ...]
+  template <typename Range, typename F>
+  void list(const Range& elements, F&& each) {
+    if (elements.empty()) {
+      out_ += "[]";
+      return;
+    }
+    out_ += '[';
+    first_.push_back(true);
+    ++depth_;
+    for (const auto& e : elements) {
+      separate();
+      each(e);
+      if (verbose_) out_ += ',';
+    }
+    --depth_;
+    first_.pop_back();
+    if (verbose_) newline();
+    out_ += ']';
+  }
+
+  template <typename T, typename F>
+  void optional(const std::optional<T>& value, F&& each) {
+    if (!value) {
+      out_ += "None";
+      return;
+    }
+    tuple("Some", [&] { each(*value); });
+  }
+
+ private:
+  void newline() {
+    out_ += '\n';
+    out_.append(static_cast<std::size_t>(depth_) * 4, ' ');
+  }
+  // Before a member or element: a new line when verbose, else ", " after the first.
+  void separate() {
+    if (verbose_) {
+      newline();
+    } else if (!first_.back()) {
+      out_ += ", ";
+    }
+    first_.back() = false;
+  }
+
+  bool verbose_;
+  int depth_ = 0;
+  std::vector<bool> first_;
+  std::string out_;
+};
+
+void describe(DebugWriter& w, const FieldItem& item) {
+  std::visit(overloaded{
+                 [&](const Star&) { w.unit("Star"); },
+                 [&](const StarStep& s) { w.tuple("StarStep", [&] { w.number(s.step); }); },
+                 [&](const Time& t) { w.tuple("Time", [&] { w.number(t.value); }); },
+                 [&](const Range& r) {
+                   w.record("Range", [&] {
+                     w.member("start", [&] { w.number(r.start); });
+                     w.member("end", [&] { w.number(r.end); });
+                   });
+                 },
+                 [&](const RangeStep& r) {
+                   w.record("RangeStep", [&] {
+                     w.member("start", [&] { w.number(r.start); });
+                     w.member("end", [&] { w.number(r.end); });
+                     w.member("step", [&] { w.number(r.step); });
+                   });
+                 },
+                 [&](const Text& t) { w.tuple("Text", [&] { w.text(t.name); }); },
+                 [&](const TextRange& r) {
+                   w.record("TextRange", [&] {
+                     w.member("start", [&] { w.text(r.start); });
+                     w.member("end", [&] { w.text(r.end); });
+                   });
+                 },
+                 [&](const TextRangeStep& r) {
+                   w.record("TextRangeStep", [&] {
+                     w.member("start", [&] { w.text(r.start); });
+                     w.member("end", [&] { w.text(r.end); });
+                     w.member("step", [&] { w.number(r.step); });
+                   });
+                 },
+             },
+             item);
+}
+
+void describe(DebugWriter& w, const Field& field) {
+  w.record("Field", [&] {
+    w.member("text", [&] { w.text(field.text); });
+    w.member("items",
+             [&] { w.list(field.items, [&](const FieldItem& item) { describe(w, item); }); });
+    w.member("error", [&] {
+      w.optional(field.error, [&](const std::string& error) { w.text(error); });
+    });
+  });
+}
+
+template <typename Line>
+void describe_fields(DebugWriter& w, const Line& line) {
+  w.member("minutes", [&] { describe(w, line.minutes); });
+  w.member("hours", [&] { describe(w, line.hours); });
+  w.member("days", [&] { describe(w, line.days); });
+  w.member("months", [&] { describe(w, line.months); });
+  w.member("week_days", [&] { describe(w, line.week_days); });
+}
+
+void describe(DebugWriter& w, const CrontabLine& line) {
+  const auto text = [&](std::string_view t) { return [&w, t] { w.text(t); }; };
+  std::visit(overloaded{
+                 [&](const Blank&) { w.unit("Blank"); },
+                 [&](const Comment& c) { w.tuple("Comment", text(c.text)); },
+                 [&](const LintkeeperCmd& c) {
+                   w.record("LintkeeperCmd", [&] {
+                     w.member("comment", text(c.comment));
+                     w.member("command", text(c.command));
+                     w.member("msg_kind", text(c.msg_kind));
+                   });
+                 },
+                 [&](const EnvVar& v) {
+                   w.record("EnvVar", [&] {
+                     w.member("name", text(v.name));
+                     w.member("value", text(v.value));
+                   });
+                 },
+                 [&](const Special& s) {
+                   w.record("Special", [&] {
+                     w.member("macro_name", text(s.macro_name));
+                     w.member("user", [&] {
+                       w.optional(s.user, [&](std::string_view u) { w.text(u); });
+                     });
+                     w.member("command", text(s.command));
+                   });
+                 },
+                 [&](const Standard& s) {
+                   w.record("Standard", [&] {
+                     describe_fields(w, s);
+                     w.member("command", text(s.command));
+                   });
+                 },
+                 [&](const System& s) {
+                   w.record("System", [&] {
+                     describe_fields(w, s);
+                     w.member("user", text(s.user));
+                     w.member("command", text(s.command));
+                   });
+                 },
+                 [&](const Unknown& u) { w.tuple("Unknown", text(u.text)); },
+             },
+             line);
+}
+
+template <typename T>
+std::string debug_string(const T& value, bool verbose) {
+  DebugWriter w(verbose);
+  describe(w, value);
+  return w.take();
+}
+
+}  // namespace
+
+void append_quoted(std::string& out, std::string_view text) {
+  out += '"';
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const char b = text[pos];
+    if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
+      out += b;
+      ++pos;
+      continue;
+    }
+    char32_t c = 0;
+    const std::size_t n = decode_utf8(text, pos, c);
+    switch (c) {
+      case U'"': out += "\\\""; break;
+      case U'\\': out += "\\\\"; break;
+      case U'\t': out += "\\t"; break;
+      case U'\n': out += "\\n"; break;
+      case U'\r': out += "\\r"; break;
+      case U'\0': out += "\\0"; break;
+      default:
+        if (needs_unicode_escape(c)) {
+          fmt::format_to(std::back_inserter(out), "\\u{{{:x}}}", static_cast<std::uint32_t>(c));
+        } else {
+          out.append(text.substr(pos, n));
+        }
+    }
+    pos += n;
+  }
+  out += '"';
+}
+
+std::string format_debug(const CrontabLine& line) { return debug_string(line, false); }
+std::string format_debug_verbose(const CrontabLine& line) { return debug_string(line, true); }
+std::string format_debug(const Field& field) { return debug_string(field, false); }
+std::string format_debug_verbose(const Field& field) { return debug_string(field, true); }
+
+std::string format_echo(const CrontabLine& line) {
+  return std::visit(
+      overloaded{
+          [](const Blank&) { return std::string("\n"); },
+          [](const Comment& c) { return fmt::format("#{}\n", c.text); },
+          [](const LintkeeperCmd& c) { return fmt::format("#{}\n", c.comment); },
+          [](const EnvVar& v) { return fmt::format("{}={}\n", v.name, v.value); },
+          [](const Special& s) {
+            if (s.user) return fmt::format("@{}\t{}\t{}\n", s.macro_name, *s.user, s.command);
+            return fmt::format("@{}\t{}\n", s.macro_name, s.command);
+          },
+          [](const Standard& s) {
+            return fmt::format("{}\t{}\t{}\t{}\t{}\t{}\n", s.minutes.text, s.hours.text,
+                               s.days.text, s.months.text, s.week_days.text, s.command);
+          },
+          [](const System& s) {
+            return fmt::format("{}\t{}\t{}\t{}\t{}\t{}\t{}\n", s.minutes.text, s.hours.text,
+                               s.days.text, s.months.text, s.week_days.text, s.user, s.command);
+          },
+          [](const Unknown& u) { return fmt::format("{}\n", u.text); },
+      },
+      line);
+}
+
+}  // namespace lintkeeper

@@ -1,0 +1,20 @@
+// Tests kind_from_name.
+#include "report/message_kind.h"
+
+#include <gtest/gtest.h>
+
+namespace lintkeeper {
+namespace {
+
+TEST(KindFromName, ExactNamesOnly) {
+  EXPECT_EQ(kind_from_name("SHELL_VAR"), MessageKind::SHELL_VAR);
+  EXPECT_EQ(kind_from_name("COMMENT"), MessageKind::COMMENT);
+  EXPECT_EQ(kind_from_name("BARE_PERCENT"), MessageKind::BARE_PERCENT);
+  EXPECT_EQ(kind_from_name("shell_var"), std::nullopt);
+  EXPECT_EQ(kind_from_name("SHELL_VAR "), std::nullopt);
+  EXPECT_EQ(kind_from_name("SHELL"), std::nullopt);
+  EXPECT_EQ(kind_from_name(""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace lintkeeper

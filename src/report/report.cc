@@ -1,0 +1,107 @@
+// The run's message store: adding, switching off, finishing lines, summary and status.
+#include "report/report.h"
+
+#include <algorithm>
+
+namespace lintkeeper {
+
+std::string message_text(const LineMessage& message) {
+  if (message.kind) return fmt::format("{}: {}", kind_name(*message.kind), message.text);
+  return std::string(message.text);
+}
+
+namespace {
+
+char letter(Severity severity, bool upper) {
+  if (severity == Severity::Error) return upper ? 'E' : 'e';
+  return upper ? 'W' : 'w';
+}
+
+int decimal_digits(std::uint64_t n) {
+  int digits = 1;
+  while (n >= 10) {
+    n /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+}  // namespace
+
+void Report::add(MessageKind kind, Severity severity, std::string_view text) {
+  if (is_disabled(kind)) return;
+  line_messages_.push_back({texts_.store(text), severity, kind});
+  (severity == Severity::Error ? errors_ : warnings_) += 1;
+}
+
+void Report::add_file(Severity severity, std::string_view text) {
+  const std::string_view kept = texts_.store(text);
+  if (!quiet_) out_.print("{}: {}\n", letter(severity, true), kept);
+  file_messages_.push_back({kept, severity, std::nullopt});
+  (severity == Severity::Error ? errors_ : warnings_) += 1;
+}
+
+void Report::finish_line(std::uint64_t number, std::string_view text) {
+  if (line_messages_.size() > 1) {
+    std::stable_partition(line_messages_.begin(), line_messages_.end(),
+                          [](const LineMessage& m) { return m.severity == Severity::Error; });
+  }
+  if (!quiet_ && !line_messages_.empty()) {
+    const bool any_error = line_messages_.front().severity == Severity::Error;
+    out_.print("{}: {}: {}\n", any_error ? 'E' : 'W', number, text);
+    const int pad = decimal_digits(number);
+    for (const LineMessage& m : line_messages_) {
+      if (m.kind) {
+        out_.print("{}: {:{}}  {}: {}\n", letter(m.severity, false), "", pad, kind_name(*m.kind),
+                   m.text);
+      } else {
+        out_.print("{}: {:{}}  {}\n", letter(m.severity, false), "", pad, m.text);
+      }
+    }
+  }
+  const std::string_view kept = texts_.store(text);
+  records_.push_back({number, kept.data(), kept.size(), kept_.size()});
+  kept_.insert(kept_.end(), line_messages_.begin(), line_messages_.end());
+  line_messages_.clear();
+}
+
+LineRecord Report::line(std::size_t index) const {
+  const Record& r = records_[index];
+  const std::size_t end =
+      index + 1 < records_.size() ? records_[index + 1].first_message : kept_.size();
+  return {r.number, {r.text, r.size},
+          std::span<const LineMessage>(kept_).subspan(r.first_message, end - r.first_message)};
+}
+
+void Report::apply_command(const LintkeeperCmd& command) {
+  const std::optional<MessageKind> kind = kind_from_name(command.msg_kind);
+  if (!kind) {
+    add_error(MessageKind::LINTKEEPER_ERROR, "\"{}\" is an unknown error message.",
+              command.msg_kind);
+  }
+  if (command.command == "disable-msg") {
+    if (kind) disabled_ |= static_cast<std::uint16_t>(1u << static_cast<int>(*kind));
+  } else if (command.command == "enable-msg") {
+    if (kind) disabled_ &= static_cast<std::uint16_t>(~(1u << static_cast<int>(*kind)));
+  } else {
+    add_error(MessageKind::LINTKEEPER_ERROR,
+              std::string_view("Invalid lintkeeper command - must be enable-msg or disable-msg."));
+  }
+}
+
+void Report::print_summary() {
+  if (quiet_) return;
+  if (errors_ > 0) {
+    out_.print("E: There were {} errors and {} warnings.\n", errors_, warnings_);
+  } else if (warnings_ > 0) {
+    out_.print("W: There were {} warnings.\n", warnings_);
+  }
+}
+
+int Report::exit_status(std::optional<std::uint64_t> fail_warnings) const {
+  if (errors_ > 0) return 2;
+  if (warnings_ > fail_warnings.value_or(0)) return 1;
+  return 0;
+}
+
+}  // namespace lintkeeper

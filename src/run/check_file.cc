@@ -1,0 +1,167 @@
+// The check of one crontab file: header, existence, file name, lines, summary, JUnit.
+#include "run/check_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "checks/check_line.h"
+#include "grammar/parse_line.h"
+#include "grammar/print.h"
+#include "grammar/unicode.h"
+#include "junit/junit.h"
+#include "run/line_reader.h"
+
+namespace lintkeeper {
+
+namespace {
+
+std::string os_error(int error) {
+  return fmt::format("{} (os error {})", std::strerror(error), error);
+}
+
+bool is_portable_name_char(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '_';
+}
+
+bool has_white_space(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t c = 0;
+    pos += decode_utf8(text, pos, c);
+    if (is_white_space(c)) return true;
+  }
+  return false;
+}
+
+void print_parsed(const CrontabLine& line, const Args& args, Output& out) {
+  if (args.debug_verbose) {
+    out.write(format_debug_verbose(line));
+    out.write("\n");
+  } else if (args.debug) {
+    out.write(format_debug(line));
+    out.write("\n");
+  } else if (args.echo) {
+    out.write(format_echo(line));
+  }
+}
+
+void report_utf8_fault(std::uint64_t number, const Utf8Fault& fault, Report& report) {
+  if (fault.length == 0) {
+    report.add_file_error(fmt::format("error reading line {}: incomplete utf-8 byte sequence from index {}",
+                                      number, fault.index));
+  } else {
+    report.add_file_error(fmt::format(
+        "error reading line {}: invalid utf-8 sequence of {} bytes from index {}", number,
+        fault.length, fault.index));
+  }
+}
+
+// Reads and checks every line of an open file.
+void check_lines(int fd, const Args& args, Report& report) {
+  const CrontabFlavor flavor =
+      args.user ? CrontabFlavor::UserCrontab : CrontabFlavor::SystemCrontab;
+  LineReader reader(fd);
+  std::string raw;  // owns one line; every view below points into it
+  std::uint64_t number = 0;
+  LineReader::Status status;
+  while ((status = reader.next(raw)) == LineReader::Status::Line) {
+    ++number;
+    Utf8Fault fault{};
+    if (!validate_utf8(raw, fault)) {
+      report_utf8_fault(number, fault, report);
+      continue;
+    }
+    const std::string_view text = trim(raw);
+    const CrontabLine line = parse_line(text, flavor);
+    print_parsed(line, args, report.out());
+    check_line(line, args, report);
+    report.finish_line(number, text);  // copies the text it keeps
+    if (raw.back() != '\n') {
+      report.add_file_error("Cron will not process this file - missing trailing newline");
+    }
+  }
+  if (status == LineReader::Status::Error) report.add_file_error(os_error(reader.error()));
+}
+
+}  // namespace
+
+std::optional<std::string_view> file_name_of(std::string_view path) {
+  // Trailing slashes and "." components do not name anything.
+  std::size_t end = path.size();
+  while (true) {
+    while (end > 0 && path[end - 1] == '/') --end;
+    if (end == 0) return std::nullopt;
+    const std::size_t slash = path.rfind('/', end - 1);
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::string_view last = path.substr(start, end - start);
+    if (last == ".") {
+      if (start == 0) return std::nullopt;  // "." alone, or "./"
+      end = start;
+      continue;
+    }
+    if (last == "..") return std::nullopt;
+    return last;
+  }
+}
+
+bool file_name_is_accepted(std::string_view name) {
+  if (name.empty()) return true;
+  if (std::all_of(name.begin(), name.end(), is_portable_name_char)) return true;
+  if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
+    const std::string_view ext = name.substr(dot + 1);
+    if (ext == "disabled" || ext == "cron" || ext == "in") return true;
+  }
+  if (name == "cron.d") return true;
+  constexpr std::string_view kCronD = ".cron.d";
+  if (name.size() > kCronD.size() && name.ends_with(kCronD) &&
+      !has_white_space(name.substr(0, name.size() - kCronD.size()))) {
+    return true;
+  }
+  return false;
+}
+
+int check_file(const Args& args, Report& report) {
+  const std::string shown = lossy_utf8(args.crontab);
+  if (!report.quiet()) report.out().print("Checking correctness of {}\n", shown);
+
+  std::optional<FileIdentity> identity;
+  struct stat st {};
+  if (::stat(args.crontab.c_str(), &st) != 0) {
+    report.add_file_error(fmt::format("File \"{}\" does not exist.", shown));
+  } else {
+    identity = FileIdentity{st.st_dev, st.st_ino};
+    const std::optional<std::string_view> name = file_name_of(args.crontab);
+    if (name && !file_name_is_accepted(lossy_utf8(*name))) {
+      report.add_file_warning(
+          "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
+    }
+    const int fd = ::open(args.crontab.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      report.add_file_error(os_error(errno));
+    } else {
+      check_lines(fd, args, report);
+      ::close(fd);
+    }
+  }
+
+  report.print_summary();
+  int status = report.exit_status(args.fail_warnings);
+  if (args.junit) {
+    if (const auto error = write_junit_report(args, report, identity)) {
+      report.add_file_error(
+          fmt::format("Can not write junit file \"{}\": {}", lossy_utf8(*args.junit), *error));
+      status = 2;
+    }
+  }
+  return status;
+}
+
+}  // namespace lintkeeper

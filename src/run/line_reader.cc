@@ -1,0 +1,50 @@
+// Reads a file one line at a time through an 8192-byte buffer.
+#include "run/line_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace lintkeeper {
+
+bool LineReader::fill() {
+  while (true) {
+    const ssize_t n = ::read(fd_, buffer_, kSize);
+    if (n < 0) {
+      if (errno == EINTR) continue;  // interrupted by a signal: read again
+      error_ = errno;
+      return false;
+    }
+    begin_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    if (n == 0) eof_ = true;
+    return n > 0;
+  }
+}
+
+LineReader::Status LineReader::next(std::string& line) {
+  line.clear();
+  while (true) {
+    if (begin_ == end_) {
+      if (eof_) return line.empty() ? Status::End : Status::Line;
+      if (error_ != 0) return Status::Error;
+      if (!fill()) {
+        if (error_ != 0) return Status::Error;
+        return line.empty() ? Status::End : Status::Line;
+      }
+    }
+    const char* start = buffer_ + begin_;
+    const void* nl = std::memchr(start, '\n', end_ - begin_);
+    if (nl != nullptr) {
+      const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(nl) - start) + 1;
+      line.append(start, len);
+      begin_ += len;
+      return Status::Line;
+    }
+    line.append(start, end_ - begin_);
+    begin_ = end_;
+  }
+}
+
+}  // namespace lintkeeper
