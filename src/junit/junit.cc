@@ -204,8 +204,8 @@ std::optional<std::string> write_junit_report(const Args& args, const Report& re
 
   std::uint64_t tests = 1;
   std::uint64_t failures = cases.fails(report.file_messages()) ? 1 : 0;
-  for (std::size_t i = 0; i < report.line_count(); ++i) {
-    const LineRecord line = report.line(i);
+  LineRecord line{};
+  for (LineStore::Cursor lines = report.lines(); lines.next(line);) {
     if (!has_case(line)) continue;
     ++tests;
     if (cases.fails(line.messages)) ++failures;
@@ -216,8 +216,7 @@ std::optional<std::string> write_junit_report(const Args& args, const Report& re
   file.print("  <testsuite name=\"{}\" tests=\"{}\" failures=\"{}\">\n", p, tests, failures);
   cases.write("file", 0, report.file_messages());
   std::string name;
-  for (std::size_t i = 0; i < report.line_count() && !file.error(); ++i) {
-    const LineRecord line = report.line(i);
+  for (LineStore::Cursor lines = report.lines(); !file.error() && lines.next(line);) {
     if (!has_case(line)) continue;
     name = escape_xml(fmt::format("line {}: {}", line.number, line.text));
     cases.write(name, line.number, line.messages);

@@ -30,12 +30,16 @@ int decimal_digits(std::uint64_t n) {
 
 void Report::add(MessageKind kind, Severity severity, std::string_view text) {
   if (is_disabled(kind)) return;
-  line_messages_.push_back({texts_.store(text), severity, kind});
+  const std::size_t index = line_messages_.size();
+  if (index == pending_texts_.size()) pending_texts_.emplace_back();
+  std::string& kept = pending_texts_[index];
+  kept.assign(text.data(), text.size());
+  line_messages_.push_back({kept, severity, kind});
   (severity == Severity::Error ? errors_ : warnings_) += 1;
 }
 
 void Report::add_file(Severity severity, std::string_view text) {
-  const std::string_view kept = texts_.store(text);
+  const std::string_view kept = file_texts_.emplace_back(text);
   if (!quiet_) out_.print("{}: {}\n", letter(severity, true), kept);
   file_messages_.push_back({kept, severity, std::nullopt});
   (severity == Severity::Error ? errors_ : warnings_) += 1;
@@ -59,18 +63,8 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
       }
     }
   }
-  const std::string_view kept = texts_.store(text);
-  records_.push_back({number, kept.data(), kept.size(), kept_.size()});
-  kept_.insert(kept_.end(), line_messages_.begin(), line_messages_.end());
+  lines_.append(number, text, line_messages_);
   line_messages_.clear();
-}
-
-LineRecord Report::line(std::size_t index) const {
-  const Record& r = records_[index];
-  const std::size_t end =
-      index + 1 < records_.size() ? records_[index + 1].first_message : kept_.size();
-  return {r.number, {r.text, r.size},
-          std::span<const LineMessage>(kept_).subspan(r.first_message, end - r.first_message)};
 }
 
 void Report::apply_command(const LintkeeperCmd& command) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -12,25 +13,11 @@
 #include <fmt/format.h>
 
 #include "grammar/line.h"
-#include "report/arena.h"
+#include "report/line_store.h"
 #include "report/message_kind.h"
 #include "report/output.h"
 
 namespace lintkeeper {
-
-// One message. The text is owned by the Report that holds the message.
-struct LineMessage {
-  std::string_view text;
-  Severity severity;
-  std::optional<MessageKind> kind;  // absent on messages about the file
-};
-
-// The kept result of one valid line; views into the Report's storage.
-struct LineRecord {
-  std::uint64_t number;
-  std::string_view text;                 // the trimmed line text
-  std::span<const LineMessage> messages; // errors first, then warnings
-};
 
 // "KIND: text" for a message with a kind, the text alone otherwise.
 std::string message_text(const LineMessage& message);
@@ -76,17 +63,11 @@ class Report {
   Output& out() { return out_; }
   std::span<const LineMessage> file_messages() const { return file_messages_; }
   std::span<const LineMessage> line_messages() const { return line_messages_; }
-  std::size_t line_count() const { return records_.size(); }
-  LineRecord line(std::size_t index) const;
+  // The kept records of the finished lines, in file order.
+  std::size_t line_count() const { return lines_.size(); }
+  LineStore::Cursor lines() const { return lines_.cursor(); }
 
  private:
-  struct Record {
-    std::uint64_t number;
-    const char* text;
-    std::size_t size;
-    std::size_t first_message;  // index into kept_
-  };
-
   void add(MessageKind kind, Severity severity, std::string_view text);
   void add_file(Severity severity, std::string_view text);
   template <typename... T>
@@ -101,11 +82,13 @@ class Report {
   std::uint16_t disabled_ = 0;  // bit i: MessageKind i is switched off
   std::uint64_t errors_ = 0;
   std::uint64_t warnings_ = 0;
+  // The current line's messages; their texts live in pending_texts_, whose strings are
+  // reused from line to line (a deque, so that no string moves while viewed).
   std::vector<LineMessage> line_messages_;
+  std::deque<std::string> pending_texts_;
   std::vector<LineMessage> file_messages_;
-  std::deque<Record> records_;
-  std::vector<LineMessage> kept_;  // the messages of all finished lines, in line order
-  TextArena texts_;
+  std::deque<std::string> file_texts_;
+  LineStore lines_;
   fmt::memory_buffer scratch_;
 };
 

@@ -1,0 +1,112 @@
+// Compact storage of the kept line records.
+//
+// A record is: varint number, varint text size, text, varint message count, then per
+// message a tag byte (kind + 1, or 0 for none; 0x80 set for an error), varint size, text.
+// A record never spans two chunks.
+#include "report/line_store.h"
+
+#include <cstring>
+
+namespace lintkeeper {
+
+namespace {
+
+std::size_t varint_size(std::uint64_t v) {
+  std::size_t n = 1;
+  while (v >= 0x80) {
+    v >>= 7;
+    ++n;
+  }
+  return n;
+}
+
+char* put_varint(char* p, std::uint64_t v) {
+  while (v >= 0x80) {
+    *p++ = static_cast<char>((v & 0x7F) | 0x80);
+    v >>= 7;
+  }
+  *p++ = static_cast<char>(v);
+  return p;
+}
+
+char* put_text(char* p, std::string_view text) {
+  p = put_varint(p, text.size());
+  if (!text.empty()) std::memcpy(p, text.data(), text.size());
+  return p + text.size();
+}
+
+const char* get_varint(const char* p, std::uint64_t& v) {
+  v = 0;
+  int shift = 0;
+  while (true) {
+    const auto byte = static_cast<unsigned char>(*p++);
+    v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+    if (byte < 0x80) return p;
+    shift += 7;
+  }
+}
+
+const char* get_text(const char* p, std::string_view& text) {
+  std::uint64_t size = 0;
+  p = get_varint(p, size);
+  text = {p, static_cast<std::size_t>(size)};
+  return p + size;
+}
+
+}  // namespace
+
+char* LineStore::reserve(std::size_t size) {
+  if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < size) {
+    const std::size_t capacity = size > kChunkSize ? size : kChunkSize;
+    chunks_.push_back({std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
+  }
+  Chunk& chunk = chunks_.back();
+  char* at = chunk.data.get() + chunk.used;
+  chunk.used += size;
+  return at;
+}
+
+void LineStore::append(std::uint64_t number, std::string_view text,
+                       std::span<const LineMessage> messages) {
+  std::size_t size = varint_size(number) + varint_size(text.size()) + text.size() +
+                     varint_size(messages.size());
+  for (const LineMessage& m : messages) size += 1 + varint_size(m.text.size()) + m.text.size();
+
+  char* p = reserve(size);
+  p = put_varint(p, number);
+  p = put_text(p, text);
+  p = put_varint(p, messages.size());
+  for (const LineMessage& m : messages) {
+    unsigned tag = m.kind ? static_cast<unsigned>(*m.kind) + 1 : 0;
+    if (m.severity == Severity::Error) tag |= 0x80;
+    *p++ = static_cast<char>(tag);
+    p = put_text(p, m.text);
+  }
+  ++count_;
+}
+
+bool LineStore::Cursor::next(LineRecord& record) {
+  while (chunk_ < store_.chunks_.size() && offset_ >= store_.chunks_[chunk_].used) {
+    ++chunk_;
+    offset_ = 0;
+  }
+  if (chunk_ >= store_.chunks_.size()) return false;
+  const char* start = store_.chunks_[chunk_].data.get() + offset_;
+  const char* p = get_varint(start, record.number);
+  p = get_text(p, record.text);
+  std::uint64_t count = 0;
+  p = get_varint(p, count);
+  messages_.clear();
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const auto tag = static_cast<unsigned char>(*p++);
+    LineMessage m{{}, (tag & 0x80) ? Severity::Error : Severity::Warning, std::nullopt};
+    if ((tag & 0x7F) != 0) m.kind = static_cast<MessageKind>((tag & 0x7F) - 1);
+    p = get_text(p, m.text);
+    messages_.push_back(m);
+  }
+  record.messages = messages_;
+  offset_ += static_cast<std::size_t>(p - start);
+  return true;
+}
+
+}  // namespace lintkeeper

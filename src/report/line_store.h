@@ -1,0 +1,66 @@
+// Compact storage of the kept line records: one growing set of chunks, a few bytes of
+// header per line, messages stored only for lines that have any.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "report/message_kind.h"
+
+namespace lintkeeper {
+
+// One message. The text is owned by whatever holds the message (the Report or its store).
+struct LineMessage {
+  std::string_view text;
+  Severity severity;
+  std::optional<MessageKind> kind;  // absent on messages about the file
+};
+
+// The kept result of one valid line.
+struct LineRecord {
+  std::uint64_t number;
+  std::string_view text;                  // the trimmed line text
+  std::span<const LineMessage> messages;  // errors first, then warnings
+};
+
+class LineStore {
+ public:
+  void append(std::uint64_t number, std::string_view text,
+              std::span<const LineMessage> messages);
+  std::size_t size() const { return count_; }
+
+  // Walks the records in file order. The record's views stay valid while the store lives,
+  // except its message list, which is rebuilt by each call to next().
+  class Cursor {
+   public:
+    explicit Cursor(const LineStore& store) : store_(store) {}
+    bool next(LineRecord& record);
+
+   private:
+    const LineStore& store_;
+    std::size_t chunk_ = 0;
+    std::size_t offset_ = 0;
+    std::vector<LineMessage> messages_;
+  };
+  Cursor cursor() const { return Cursor(*this); }
+
+ private:
+  struct Chunk {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity;
+    std::size_t used;
+  };
+  static constexpr std::size_t kChunkSize = 1 << 20;
+
+  char* reserve(std::size_t size);
+
+  std::vector<Chunk> chunks_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace lintkeeper
