@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "grammar/char_class.h"
+
 namespace lintkeeper {
 
 namespace {
@@ -20,10 +22,7 @@ constexpr long kFallbackBufferSize = 16384;
 constexpr std::size_t kBufferLimit = 1 << 20;
 
 // ASCII punctuation other than '-', '.' and '_'.
-constexpr bool is_forbidden(char c) {
-  return (c >= 0x21 && c <= 0x2C) || c == 0x2F || (c >= 0x3A && c <= 0x40) ||
-         (c >= 0x5B && c <= 0x5E) || c == 0x60 || (c >= 0x7B && c <= 0x7E);
-}
+constexpr bool is_forbidden(char c) { return has_class(c, kUserForbidden); }
 
 std::size_t scalar_count(std::string_view text) {
   // Continuation bytes do not start a character.
@@ -67,7 +66,10 @@ void check_user(std::string_view user, const Args& args, Report& report) {
   // A switched-off warning needs no look-up: its answer could not be seen.
   if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
   if (args.no_check_passwd || lookup_user(user) != UserLookup::Found) {
-    report.add_warning(MessageKind::USER_NOT_FOUND, "User \"{}\" not found.", user);
+    // Built by hand: this message can come on every line of a large crontab.
+    static std::string text;
+    text.assign("User \"").append(user).append("\" not found.");
+    report.add_warning(MessageKind::USER_NOT_FOUND, std::string_view(text));
   }
 }
 

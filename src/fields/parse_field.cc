@@ -6,14 +6,15 @@
 
 #include <fmt/format.h>
 
+#include "grammar/char_class.h"
 #include "grammar/unicode.h"
 
 namespace lintkeeper {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool is_digit(char c) { return has_class(c, kDigit); }
+bool is_letter(char c) { return has_class(c, kLetter); }
 
 // Where reading an item stopped when it did not succeed.
 enum class Outcome { Ok, Incomplete, BadChar };
@@ -122,30 +123,36 @@ std::string bad_char(std::string_view text, std::size_t pos) {
 }  // namespace
 
 Field parse_field(std::string_view text) {
-  Field field{text, {}, std::nullopt};
+  Field field;
+  parse_field(text, field);
+  return field;
+}
+
+void parse_field(std::string_view text, Field& field) {
+  field.text = text;
   ItemReader reader(text);
   while (true) {
     FieldItem item;
     const Outcome outcome = reader.read_item(item);
     if (outcome == Outcome::Incomplete) {
       field.error = incomplete(text);
-      return field;
+      return;
     }
     if (outcome == Outcome::BadChar) {
       field.error = bad_char(text, reader.pos);
-      return field;
+      return;
     }
     if (reader.at_end()) {
       field.items.push_back(item);
-      return field;
+      return;
     }
     if (reader.peek() != ',') {
       field.error = bad_char(text, reader.pos);
-      return field;
+      return;
     }
     if (reader.pos + 1 == text.size()) {
       field.error = incomplete(text);
-      return field;
+      return;
     }
     field.items.push_back(item);
     ++reader.pos;

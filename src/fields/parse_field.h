@@ -11,5 +11,7 @@ namespace lintkeeper {
 // fault, plus an error text: "\"TOKEN\" is incomplete" when the token ends too early, or
 // "\"BEFORE[[C]]AFTER\"" marking the character C where reading stopped.
 Field parse_field(std::string_view text);
+// The same, into a fresh (default-constructed) Field.
+void parse_field(std::string_view text, Field& field);
 
 }  // namespace lintkeeper

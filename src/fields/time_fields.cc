@@ -29,15 +29,14 @@ std::string item_text(const FieldItem& item) {
 
 void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
                 std::vector<std::string>& texts) {
-  for (const std::string_view allowed : spec.names) {
-    if (allowed.size() != name.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < name.size() && same; ++i) {
-      char c = name[i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      same = c == allowed[i];
+  // Every allowed name has three letters; names hold ASCII letters only, so setting the
+  // 0x20 bit lower-cases them.
+  if (name.size() == 3 && !spec.names.empty()) {
+    const char lower[3] = {static_cast<char>(name[0] | 0x20), static_cast<char>(name[1] | 0x20),
+                           static_cast<char>(name[2] | 0x20)};
+    for (const std::string_view allowed : spec.names) {
+      if (allowed == std::string_view(lower, 3)) return;
     }
-    if (same) return;
   }
   texts.push_back(
       fmt::format("{} is not valid for field \"{}\" ({})", name, spec.display_name, item));

@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "grammar/small_vector.h"
+
 namespace lintkeeper {
 
 // --- Time-field items ---
@@ -43,9 +45,12 @@ using FieldItem =
 
 // One time field. Without error, items holds at least one item; with an error, the
 // items recognised before it.
+// Most fields hold one or two items: those are kept inline.
+using ItemList = SmallVector<FieldItem, 2>;
+
 struct Field {
   std::string_view text;
-  std::vector<FieldItem> items;
+  ItemList items;
   std::optional<std::string> error;
 };
 

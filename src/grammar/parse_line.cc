@@ -5,19 +5,16 @@
 #include <optional>
 
 #include "fields/parse_field.h"
+#include "grammar/char_class.h"
 #include "grammar/unicode.h"
 
 namespace lintkeeper {
 
 namespace {
 
-bool is_ident_start(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-bool is_ident_char(char c) { return is_ident_start(c) || (c >= '0' && c <= '9'); }
-bool is_field_char(char c) {
-  return is_ident_char(c) || c == '*' || c == ',' || c == '-' || c == '/';
-}
+bool is_ident_start(char c) { return has_class(c, kIdentStart); }
+bool is_ident_char(char c) { return has_class(c, kIdentChar); }
+bool is_field_char(char c) { return has_class(c, kFieldChar); }
 
 // A cursor over the line; every run it reads is a view into the line.
 class Cursor {
@@ -43,7 +40,14 @@ class Cursor {
   // The run of non-white-space characters at the cursor.
   std::string_view take_word() {
     const std::size_t start = pos_;
-    while (!at_end() && white_space_at(text_, pos_) == 0) {
+    while (!at_end()) {
+      const auto b = static_cast<unsigned char>(text_[pos_]);
+      if (b < 0x80) {  // ASCII: no need to decode
+        if (has_class(static_cast<char>(b), kAsciiSpace)) break;
+        ++pos_;
+        continue;
+      }
+      if (white_space_at(text_, pos_) != 0) break;
       char32_t c = 0;
       pos_ += decode_utf8(text_, pos_, c);
     }
@@ -69,7 +73,7 @@ class Cursor {
   std::size_t pos_ = 0;
 };
 
-CrontabLine parse_comment(std::string_view text) {
+void parse_comment(std::string_view text, CrontabLine& out) {
   const std::string_view comment = text.substr(1);
   Cursor c(text);
   c.take_while([](char ch) { return ch == '#'; });
@@ -81,75 +85,91 @@ CrontabLine parse_comment(std::string_view text) {
     const std::string_view r = c.rest();
     const std::size_t eq = r.rfind('=');
     if (eq != std::string_view::npos) {
-      return LintkeeperCmd{comment, r.substr(0, eq), r.substr(eq + 1)};
+      out.emplace<LintkeeperCmd>(comment, r.substr(0, eq), r.substr(eq + 1));
+      return;
     }
   }
-  return Comment{comment};
+  out.emplace<Comment>(comment);
 }
 
-std::optional<CrontabLine> parse_assignment(std::string_view text) {
+bool parse_assignment(std::string_view text, CrontabLine& out) {
   Cursor c(text);
   const std::string_view name = c.take_while(is_ident_char);
   c.skip_white_space();
-  if (c.at_end() || c.peek() != '=') return std::nullopt;
+  if (c.at_end() || c.peek() != '=') return false;
   c.advance(1);
-  return EnvVar{name, c.rest()};
+  out.emplace<EnvVar>(name, c.rest());
+  return true;
 }
 
-std::optional<CrontabLine> parse_special(std::string_view text, CrontabFlavor flavor) {
+bool parse_special(std::string_view text, CrontabFlavor flavor, CrontabLine& out) {
   Cursor c(text);
   c.advance(1);  // '@'
   const std::optional<std::string_view> name = c.column();
-  if (!name) return std::nullopt;
+  if (!name) return false;
   std::optional<std::string_view> user;
   if (flavor == CrontabFlavor::SystemCrontab) {
     user = c.column();
-    if (!user) return std::nullopt;
+    if (!user) return false;
   }
   const std::string_view command = c.rest();
-  if (command.empty()) return std::nullopt;
-  return Special{*name, user, command};
+  if (command.empty()) return false;
+  out.emplace<Special>(*name, user, command);
+  return true;
 }
 
-std::optional<CrontabLine> parse_scheduled(std::string_view text, CrontabFlavor flavor) {
+template <typename Line>
+void fill_fields(Line& line, const std::array<std::string_view, 5>& fields) {
+  parse_field(fields[0], line.minutes);
+  parse_field(fields[1], line.hours);
+  parse_field(fields[2], line.days);
+  parse_field(fields[3], line.months);
+  parse_field(fields[4], line.week_days);
+}
+
+bool parse_scheduled(std::string_view text, CrontabFlavor flavor, CrontabLine& out) {
   Cursor c(text);
   std::array<std::string_view, 5> fields;
   for (std::string_view& field : fields) {
     field = c.take_while(is_field_char);
-    if (field.empty() || c.skip_white_space() == 0) return std::nullopt;
+    if (field.empty() || c.skip_white_space() == 0) return false;
   }
   std::string_view user;
   if (flavor == CrontabFlavor::SystemCrontab) {
     const std::optional<std::string_view> column = c.column();
-    if (!column) return std::nullopt;
+    if (!column) return false;
     user = *column;
   }
   const std::string_view command = c.rest();
-  if (command.empty()) return std::nullopt;
+  if (command.empty()) return false;
   // The fields are parsed only once the whole line has matched.
   if (flavor == CrontabFlavor::UserCrontab) {
-    return Standard{parse_field(fields[0]), parse_field(fields[1]), parse_field(fields[2]),
-                    parse_field(fields[3]), parse_field(fields[4]), command};
+    Standard& line = out.emplace<Standard>();
+    fill_fields(line, fields);
+    line.command = command;
+  } else {
+    System& line = out.emplace<System>();
+    fill_fields(line, fields);
+    line.user = user;
+    line.command = command;
   }
-  return System{parse_field(fields[0]), parse_field(fields[1]), parse_field(fields[2]),
-                parse_field(fields[3]),  parse_field(fields[4]), user,
-                command};
+  return true;
 }
 
 }  // namespace
 
 CrontabLine parse_line(std::string_view text, CrontabFlavor flavor) {
-  if (text.empty()) return Blank{};
+  CrontabLine line;  // Blank
+  if (text.empty()) return line;
   const char first = text.front();
-  if (first == '#') return parse_comment(text);
-  if (is_ident_start(first)) {
-    if (auto line = parse_assignment(text)) return std::move(*line);
+  if (first == '#') {
+    parse_comment(text, line);
+  } else if (!(is_ident_start(first) && parse_assignment(text, line)) &&
+             !(first == '@' && parse_special(text, flavor, line)) &&
+             !parse_scheduled(text, flavor, line)) {
+    line.emplace<Unknown>(text);
   }
-  if (first == '@') {
-    if (auto line = parse_special(text, flavor)) return std::move(*line);
-  }
-  if (auto line = parse_scheduled(text, flavor)) return std::move(*line);
-  return Unknown{text};
+  return line;
 }
 
 }  // namespace lintkeeper

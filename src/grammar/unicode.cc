@@ -69,9 +69,8 @@ std::size_t decode_utf8(std::string_view text, std::size_t pos, char32_t& c) {
   return n;
 }
 
-std::size_t white_space_at(std::string_view text, std::size_t pos) {
+std::size_t white_space_at_slow(std::string_view text, std::size_t pos) {
   const auto b0 = static_cast<unsigned char>(text[pos]);
-  if (b0 < 0x80) return (b0 == 0x20 || (b0 >= 0x09 && b0 <= 0x0D)) ? 1 : 0;
   if (b0 != 0xC2 && b0 != 0xE1 && b0 != 0xE2 && b0 != 0xE3) return 0;  // fast path
   char32_t c = 0;
   const std::size_t n = decode_utf8(text, pos, c);

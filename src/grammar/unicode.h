@@ -18,8 +18,14 @@ constexpr bool is_white_space(char32_t c) {
 // bytes. Bytes that do not form valid UTF-8 are taken one at a time as U+FFFD.
 std::size_t decode_utf8(std::string_view text, std::size_t pos, char32_t& c);
 
+std::size_t white_space_at_slow(std::string_view text, std::size_t pos);
+
 // Length in bytes of the white-space character at pos, or 0 if there is none.
-std::size_t white_space_at(std::string_view text, std::size_t pos);
+inline std::size_t white_space_at(std::string_view text, std::size_t pos) {
+  const auto b0 = static_cast<unsigned char>(text[pos]);
+  if (b0 < 0x80) return (b0 == 0x20 || (b0 >= 0x09 && b0 <= 0x0D)) ? 1 : 0;
+  return white_space_at_slow(text, pos);
+}
 
 // Removes white space at both ends.
 std::string_view trim(std::string_view text);

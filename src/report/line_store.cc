@@ -5,7 +5,11 @@
 // A record never spans two chunks.
 #include "report/line_store.h"
 
+#include <sys/mman.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace lintkeeper {
 
@@ -55,10 +59,16 @@ const char* get_text(const char* p, std::string_view& text) {
 
 }  // namespace
 
+void LineStore::Free::operator()(char* p) const { std::free(p); }
+
 char* LineStore::reserve(std::size_t size) {
   if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < size) {
-    const std::size_t capacity = size > kChunkSize ? size : kChunkSize;
-    chunks_.push_back({std::make_unique_for_overwrite<char[]>(capacity), capacity, 0});
+    const std::size_t capacity =
+        size > kChunkSize ? (size + kHugePage - 1) / kHugePage * kHugePage : kChunkSize;
+    auto* data = static_cast<char*>(std::aligned_alloc(kHugePage, capacity));
+    if (data == nullptr) throw std::bad_alloc();
+    ::madvise(data, capacity, MADV_HUGEPAGE);  // only a hint: failure changes nothing
+    chunks_.push_back({std::unique_ptr<char[], Free>(data), capacity, 0});
   }
   Chunk& chunk = chunks_.back();
   char* at = chunk.data.get() + chunk.used;

@@ -50,12 +50,17 @@ class LineStore {
   Cursor cursor() const { return Cursor(*this); }
 
  private:
+  struct Free {
+    void operator()(char* p) const;
+  };
   struct Chunk {
-    std::unique_ptr<char[]> data;
+    std::unique_ptr<char[], Free> data;
     std::size_t capacity;
     std::size_t used;
   };
-  static constexpr std::size_t kChunkSize = 1 << 20;
+  // Chunks are huge-page sized and aligned, so that a large file costs few page faults.
+  static constexpr std::size_t kChunkSize = 4 << 20;
+  static constexpr std::size_t kHugePage = 2 << 20;
 
   char* reserve(std::size_t size);
 

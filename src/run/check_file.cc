@@ -69,7 +69,7 @@ void check_lines(int fd, const Args& args, Report& report) {
   const CrontabFlavor flavor =
       args.user ? CrontabFlavor::UserCrontab : CrontabFlavor::SystemCrontab;
   LineReader reader(fd);
-  std::string raw;  // owns one line; every view below points into it
+  std::string_view raw;  // one line, owned by the reader; every view below points into it
   std::uint64_t number = 0;
   LineReader::Status status;
   while ((status = reader.next(raw)) == LineReader::Status::Line) {

@@ -23,28 +23,40 @@ bool LineReader::fill() {
   }
 }
 
-LineReader::Status LineReader::next(std::string& line) {
-  line.clear();
+LineReader::Status LineReader::next(std::string_view& line) {
+  // A line wholly inside the buffer is handed out in place; one that crosses a refill is
+  // gathered in long_line_.
+  long_line_.clear();
+  bool gathering = false;
   while (true) {
     if (begin_ == end_) {
-      if (eof_) return line.empty() ? Status::End : Status::Line;
+      if (eof_) break;
       if (error_ != 0) return Status::Error;
       if (!fill()) {
         if (error_ != 0) return Status::Error;
-        return line.empty() ? Status::End : Status::Line;
+        break;
       }
     }
     const char* start = buffer_ + begin_;
     const void* nl = std::memchr(start, '\n', end_ - begin_);
     if (nl != nullptr) {
       const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(nl) - start) + 1;
-      line.append(start, len);
       begin_ += len;
+      if (!gathering) {
+        line = {start, len};
+        return Status::Line;
+      }
+      long_line_.append(start, len);
+      line = long_line_;
       return Status::Line;
     }
-    line.append(start, end_ - begin_);
+    long_line_.append(start, end_ - begin_);
+    gathering = true;
     begin_ = end_;
   }
+  if (!gathering) return Status::End;
+  line = long_line_;
+  return Status::Line;
 }
 
 }  // namespace lintkeeper

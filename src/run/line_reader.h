@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace lintkeeper {
 
@@ -12,9 +13,10 @@ class LineReader {
 
   explicit LineReader(int fd) : fd_(fd) {}
 
-  // Fills line with the next line, its line feed included when it has one. On Error,
-  // error() holds the errno of the failed read and the partial line is dropped.
-  Status next(std::string& line);
+  // Sets line to the next line, its line feed included when it has one. The view stays
+  // valid until the next call. On Error, error() holds the errno of the failed read and
+  // the partial line is dropped.
+  Status next(std::string_view& line);
   int error() const { return error_; }
 
  private:
@@ -25,6 +27,7 @@ class LineReader {
   int error_ = 0;
   bool eof_ = false;
   std::size_t begin_ = 0, end_ = 0;
+  std::string long_line_;  // a line that does not fit in what is left of the buffer
   char buffer_[kSize];
 };
 
