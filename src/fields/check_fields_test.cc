@@ -1,0 +1,224 @@
+// Tests check_fields: limits, ranges, steps, names, parse errors and hours-not-minutes.
+#include "fields/check_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fields/parse_field.h"
+#include "report/output.h"
+#include "report/report.h"
+
+namespace lintkeeper {
+namespace {
+
+constexpr MessageKind PARSE = MessageKind::FIELD_PARSE_ERROR;
+constexpr MessageKind VALUE = MessageKind::FIELD_VALUE_ERROR;
+constexpr MessageKind HOURS = MessageKind::HOURS_NOT_MINUTES;
+constexpr Severity E = Severity::Error;
+constexpr Severity W = Severity::Warning;
+
+struct Message {
+  Severity severity;
+  MessageKind kind;
+  std::string text;
+  friend bool operator==(const Message&, const Message&) = default;
+  friend std::ostream& operator<<(std::ostream& os, const Message& m) {
+    return os << (m.severity == Severity::Error ? "E " : "W ") << kind_name(m.kind) << ": "
+              << m.text;
+  }
+};
+
+struct Case {
+  std::string_view schedule;  // the five field texts, separated by single spaces
+  std::vector<Message> messages;
+};
+
+// Parses the five fields of a schedule; the Fields view into the schedule text.
+std::array<Field, 5> parse_schedule(std::string_view schedule) {
+  std::array<Field, 5> fields;
+  for (Field& field : fields) {
+    const std::size_t space = schedule.find(' ');
+    field = parse_field(schedule.substr(0, space));
+    schedule = space == std::string_view::npos ? std::string_view() : schedule.substr(space + 1);
+  }
+  return fields;
+}
+
+std::vector<Message> current_messages(const Report& report) {
+  std::vector<Message> messages;
+  for (const LineMessage& m : report.line_messages()) {
+    EXPECT_TRUE(m.kind.has_value()) << m.text;
+    messages.push_back({m.severity, m.kind.value_or(MessageKind::LINE_ERROR), std::string(m.text)});
+  }
+  return messages;
+}
+
+std::vector<Message> check(std::string_view schedule, Report& report) {
+  const std::array<Field, 5> fields = parse_schedule(schedule);
+  check_fields({&fields[0], &fields[1], &fields[2], &fields[3], &fields[4]}, report);
+  return current_messages(report);
+}
+
+std::vector<Message> check(std::string_view schedule) {
+  Output out;
+  Report report(out, /*quiet=*/true);
+  return check(schedule, report);
+}
+
+const std::vector<Case> kCases = {
+    // Boundaries that pass.
+    {"* * * * *", {}},
+    {"59 23 31 12 7", {}},
+    {"0 0 1 1 0", {}},
+    {"*/59 */23 */31 */12 */7", {}},
+    {"0-59/59 0-23 1-31 1-12 0-7", {}},
+    {"0 0 * JAN,feb-MAR *", {}},
+    {"0 0 * * fri-mon", {}},
+    // A step of names or of a star is compared with 0 and the limit only.
+    {"0 0 * jan-mar/5 *", {}},
+    {"*/45 * * * mon-tue/7", {}},
+    {"0 0 * Jan-DEC/12 SUN,mOn-sat/7", {}},
+    // Every field one past its limits.
+    {"60 24 0 13 8",
+     {{E, VALUE, "60 is too high for field \"minute\" (60)"},
+      {E, VALUE, "24 is too high for field \"hour\" (24)"},
+      {E, VALUE, "0 is too low for field \"day of month\" (0)"},
+      {E, VALUE, "13 is too high for field \"month\" (13)"},
+      {E, VALUE, "8 is too high for field \"day of week\" (8)"}}},
+    {"0 0 * 0 *", {{E, VALUE, "0 is too low for field \"month\" (0)"}}},
+    // A zero step in every field, and steps one past the limit.
+    {"*/0 * * * *", {{E, VALUE, "0 is too low for field \"minute\" (*/0)"}}},
+    {"0 */0 * * *", {{E, VALUE, "0 is too low for field \"hour\" (*/0)"}}},
+    {"0 * */0 * *", {{E, VALUE, "0 is too low for field \"day of month\" (*/0)"}}},
+    {"0 * * */0 *", {{E, VALUE, "0 is too low for field \"month\" (*/0)"}}},
+    {"0 * * * */0", {{E, VALUE, "0 is too low for field \"day of week\" (*/0)"}}},
+    {"*/60 * * * *", {{E, VALUE, "60 is too high for field \"minute\" (*/60)"}}},
+    {"0 */24 */32 */13 */8",
+     {{E, VALUE, "24 is too high for field \"hour\" (*/24)"},
+      {E, VALUE, "32 is too high for field \"day of month\" (*/32)"},
+      {E, VALUE, "13 is too high for field \"month\" (*/13)"},
+      {E, VALUE, "8 is too high for field \"day of week\" (*/8)"}}},
+    // Ranges: order, start against the lower limit, end against the upper one only.
+    {"0 30-31 * * *", {{E, VALUE, "31 is too high for field \"hour\" (30-31)"}}},
+    {"0 5-3 * * *", {{E, VALUE, "5 is greater than 3 in field \"hour\" (5-3)"}}},
+    {"0 0 0-32 * *",
+     {{E, VALUE, "0 is too low for field \"day of month\" (0-32)"},
+      {E, VALUE, "32 is too high for field \"day of month\" (0-32)"}}},
+    // Ranges with a step.
+    {"1-5/6 * * * *",
+     {{E, VALUE, "the step (6) is greater than the last number (5) in field \"minute\" (1-5/6)"}}},
+    {"0 3-1/0 * * *",
+     {{E, VALUE, "3 is greater than 1 in field \"hour\" (3-1/0)"},
+      {E, VALUE, "0 is too low for field \"hour\" (3-1/0)"}}},
+    {"0 0 32-0/40 * *",
+     {{E, VALUE, "32 is greater than 0 in field \"day of month\" (32-0/40)"},
+      {E, VALUE,
+       "the step (40) is greater than the last number (0) in field \"day of month\" (32-0/40)"},
+      {E, VALUE, "40 is too high for field \"day of month\" (32-0/40)"}}},
+    {"0 0 * 0-13/13 *",
+     {{E, VALUE, "0 is too low for field \"month\" (0-13/13)"},
+      {E, VALUE, "13 is too high for field \"month\" (0-13/13)"},
+      {E, VALUE, "13 is too high for field \"month\" (0-13/13)"}}},
+    // Names: allowed only in the month and day of week fields, and only the listed ones.
+    {"0 mon-fri/0 * * *",
+     {{E, VALUE, "mon is not valid for field \"hour\" (mon-fri/0)"},
+      {E, VALUE, "fri is not valid for field \"hour\" (mon-fri/0)"},
+      {E, VALUE, "0 is too low for field \"hour\" (mon-fri/0)"}}},
+    {"0 0 * * sun-jan/8",
+     {{E, VALUE, "jan is not valid for field \"day of week\" (sun-jan/8)"},
+      {E, VALUE, "8 is too high for field \"day of week\" (sun-jan/8)"}}},
+    {"Mon 0 Jan * *",
+     {{E, VALUE, "Mon is not valid for field \"minute\" (Mon)"},
+      {E, VALUE, "Jan is not valid for field \"day of month\" (Jan)"}}},
+    {"0 0 * janvier JA",
+     {{E, VALUE, "janvier is not valid for field \"month\" (janvier)"},
+      {E, VALUE, "JA is not valid for field \"day of week\" (JA)"}}},
+    // Numbers are quoted without leading zeros, a saturated one as the largest value.
+    {"99999999999999999999 * * * *",
+     {{E, VALUE, "18446744073709551615 is too high for field \"minute\" (18446744073709551615)"}}},
+    {"0 0 1-99999999999999999999 * *",
+     {{E, VALUE,
+       "18446744073709551615 is too high for field \"day of month\" (1-18446744073709551615)"}}},
+    {"0 0 000 007-013/0002 *",
+     {{E, VALUE, "0 is too low for field \"day of month\" (0)"},
+      {E, VALUE, "13 is too high for field \"month\" (7-13/2)"}}},
+    // Several items of one field, in written order.
+    {"0 0 1,0,40 * *",
+     {{E, VALUE, "0 is too low for field \"day of month\" (0)"},
+      {E, VALUE, "40 is too high for field \"day of month\" (40)"}}},
+    // Fields that did not parse: their items read before the fault are still checked.
+    {"0 1, * * *", {{E, PARSE, "Failed to fully parse \"hour\" field here: \"1,\" is incomplete"}}},
+    {"1,, * * * *", {{E, PARSE, "Failed to fully parse \"minute\" field here: \"1,[[,]]\""}}},
+    {"60,, * * * *",
+     {{E, PARSE, "Failed to fully parse \"minute\" field here: \"60,[[,]]\""},
+      {E, VALUE, "60 is too high for field \"minute\" (60)"}}},
+    {"0 0 * 0,13x sun-",
+     {{E, PARSE, "Failed to fully parse \"month\" field here: \"0,13[[x]]\""},
+      {E, VALUE, "0 is too low for field \"month\" (0)"},
+      {E, PARSE, "Failed to fully parse \"day of week\" field here: \"sun-\" is incomplete"}}},
+    // Every minute of fixed hours.
+    {"* 3 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* */2 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* *,* * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* 1-5 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* 3,15 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
+    {"0 3 * * *", {}},
+    {"*,* 3 * * *", {}},
+    {"*/1 3 * * *", {}},
+    {"0-59 3 * * *", {}},
+    {"* * 1 1 1", {}},
+    {"*x 3 * * *",
+     {{E, PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
+      {W, HOURS, "Cron will run this every minute for the hours set."}}},
+    // A minute field with an item left is not every minute; an hour field without items
+    // is not a fixed hour.
+    {"1,, 3 * * *", {{E, PARSE, "Failed to fully parse \"minute\" field here: \"1,[[,]]\""}}},
+    {"* 1, * * *", {{E, PARSE, "Failed to fully parse \"hour\" field here: \"1,\" is incomplete"}}},
+    // The warning comes after the messages of all five fields.
+    {"* 24 * * 9",
+     {{E, VALUE, "24 is too high for field \"hour\" (24)"},
+      {E, VALUE, "9 is too high for field \"day of week\" (9)"},
+      {W, HOURS, "Cron will run this every minute for the hours set."}}},
+};
+
+TEST(CheckFields, Messages) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.schedule);
+    EXPECT_EQ(check(c.schedule), c.messages);
+  }
+}
+
+// The report drops a kind that is switched off; the other kinds still come through.
+TEST(CheckFields, ValueErrorsSwitchedOff) {
+  constexpr std::string_view kSchedule = "*x 24 0 * *";
+  EXPECT_EQ(check(kSchedule),
+            (std::vector<Message>{
+                {E, PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
+                {E, VALUE, "24 is too high for field \"hour\" (24)"},
+                {E, VALUE, "0 is too low for field \"day of month\" (0)"},
+                {W, HOURS, "Cron will run this every minute for the hours set."},
+            }));
+
+  Output out;
+  Report report(out, /*quiet=*/true);
+  report.apply_command(LintkeeperCmd{"", "disable-msg", "FIELD_VALUE_ERROR"});
+  EXPECT_TRUE(report.line_messages().empty());
+  report.finish_line(1, "# lintkeeper: disable-msg=FIELD_VALUE_ERROR");
+  EXPECT_EQ(check(kSchedule, report),
+            (std::vector<Message>{
+                {E, PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
+                {W, HOURS, "Cron will run this every minute for the hours set."},
+            }));
+  EXPECT_EQ(report.errors(), 1u);
+  EXPECT_EQ(report.warnings(), 1u);
+}
+
+}  // namespace
+}  // namespace lintkeeper
