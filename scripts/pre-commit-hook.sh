@@ -42,6 +42,7 @@ while [ "$#" -gt 0 ]; do
 done
 
 highest=0
+# shellcheck disable=SC2034 # file is read by the eval.
 for file in "$@"; do
   eval "\"\$lintkeeper\" $options \"\$file\""
   status=$?
