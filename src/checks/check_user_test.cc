@@ -1,0 +1,151 @@
+// Tests the user checks: exempt and whitelisted names, length, form, and the switch that
+// keeps the password database out. Look-ups in a known database are tested end to end
+// under nss_wrapper (tests/nss).
+#include "checks/check_user.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/output.h"
+
+namespace lintkeeper {
+namespace {
+
+std::string repeat(std::string_view unit, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += unit;
+  return out;
+}
+
+// The messages check_user added, as "S: KIND: text".
+std::vector<std::string> check(std::string_view user, const Args& args) {
+  Output out;
+  Report report(out, false);
+  check_user(user, args, report);
+  std::vector<std::string> messages;
+  for (const LineMessage& m : report.line_messages()) {
+    messages.push_back((m.severity == Severity::Error ? "E: " : "W: ") + message_text(m));
+  }
+  return messages;
+}
+
+std::string not_found(std::string_view user) {
+  return "W: USER_NOT_FOUND: User \"" + std::string(user) + "\" not found.";
+}
+std::string invalid(std::string_view user) {
+  return "E: INVALID_USER: Invalid username \"" + std::string(user) + "\"";
+}
+std::string too_long(std::string_view user) {
+  return "E: INVALID_USER: Username too long \"" + std::string(user) + "\"";
+}
+
+TEST(CheckUser, WithoutPasswordLookup) {
+  const std::string a31 = repeat("a", 31);
+  const std::string a32 = repeat("a", 32);
+  const std::string u31 = repeat("ü", 31);  // 62 bytes
+  const std::string u32 = repeat("ü", 32);
+  const std::string dash32 = "-" + repeat("a", 31);
+  struct Case {
+    std::string user;
+    std::vector<std::string> whitelist;
+    std::vector<std::string> expected;
+  };
+  const Case cases[] = {
+      // Exempt and whitelisted names are never reported.
+      {"postgres", {}, {}},
+      {"buildbot", {}, {}},
+      {"Postgres", {}, {not_found("Postgres")}},
+      {"postgres2", {}, {not_found("postgres2")}},
+      {"ops", {"ops", "deploy"}, {}},
+      {"deploy", {"ops", "deploy"}, {}},
+      {"opsx", {"ops", "deploy"}, {not_found("opsx")}},
+      {"Ops", {"ops"}, {not_found("Ops")}},
+      {"a:b", {"a:b"}, {}},
+      {"a:b", {}, {invalid("a:b")}},
+      {a32, {a32}, {}},
+      {"-oper", {"-oper"}, {}},
+      // Length: 31 characters pass, 32 do not; characters, not bytes.
+      {a31, {}, {not_found(a31)}},
+      {a32, {}, {too_long(a32)}},
+      {u31, {}, {not_found(u31)}},
+      {u32, {}, {too_long(u32)}},
+      {dash32, {}, {too_long(dash32)}},  // length comes before form
+      {repeat("a", 30) + ":", {}, {invalid(repeat("a", 30) + ":")}},
+      // Form.
+      {"-oper", {}, {invalid("-oper")}},
+      {"-", {}, {invalid("-")}},
+      {"ops@host", {}, {invalid("ops@host")}},
+      {"a/b", {}, {invalid("a/b")}},
+      {"x!", {}, {invalid("x!")}},
+      {"a~", {}, {invalid("a~")}},
+      {"data-bak", {}, {not_found("data-bak")}},
+      {"web.data", {}, {not_found("web.data")}},
+      {"_cron", {}, {not_found("_cron")}},
+      {"jürgen", {}, {not_found("jürgen")}},
+      {"a-", {}, {not_found("a-")}},
+      {".x", {}, {not_found(".x")}},
+      {"1000", {}, {not_found("1000")}},
+      {"root", {}, {not_found("root")}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.user);
+    Args args;
+    args.no_check_passwd = true;
+    args.whitelist = c.whitelist;
+    EXPECT_EQ(check(c.user, args), c.expected);
+  }
+}
+
+TEST(CheckUser, EveryAsciiPunctuationMarkButDashDotUnderscoreIsForbidden) {
+  constexpr std::string_view kForbidden = "!\"#$%&'()*+,/:;<=>?@[\\]^`{|}~";
+  ASSERT_EQ(kForbidden.size(), 29u);
+  Args args;
+  args.no_check_passwd = true;
+  for (char c = 0x21; c < 0x7F; ++c) {
+    const std::string user = std::string("a") + c + "b";
+    SCOPED_TRACE(user);
+    if (kForbidden.find(c) != std::string_view::npos) {
+      EXPECT_EQ(check(user, args), std::vector<std::string>{invalid(user)});
+    } else {
+      EXPECT_EQ(check(user, args), std::vector<std::string>{not_found(user)});
+    }
+  }
+}
+
+TEST(CheckUser, SwitchedOffKinds) {
+  struct Case {
+    std::string_view kind;
+    std::string user;
+    bool no_check_passwd;
+  };
+  const std::string a40 = repeat("a", 40);  // outlives the table that views it
+  const Case cases[] = {
+      {"USER_NOT_FOUND", "nobody-here", true},
+      {"USER_NOT_FOUND", "nobody-here", false},
+      {"INVALID_USER", "a:b", true},  // the dropped error still ends the checks
+      {"INVALID_USER", a40, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.kind) + " " + c.user);
+    Args args;
+    args.no_check_passwd = c.no_check_passwd;
+    Output out;
+    Report report(out, false);
+    report.apply_command({"", "disable-msg", c.kind});
+    report.finish_line(1, "# lintkeeper: disable-msg=...");
+    check_user(c.user, args, report);
+    EXPECT_TRUE(report.line_messages().empty());
+    EXPECT_EQ(report.errors(), 0u);
+    EXPECT_EQ(report.warnings(), 0u);
+  }
+}
+
+TEST(LookupUser, NameWithNulIsNotFound) {
+  EXPECT_EQ(lookup_user(std::string_view("root\0x", 6)), UserLookup::NotFound);
+}
+
+}  // namespace
+}  // namespace lintkeeper
