@@ -16,6 +16,9 @@ template <class... F>
 struct overloaded : F... {
   using F::operator()...;
 };
+// clang before 17 does not deduce the arguments of an aggregate template by itself.
+template <class... F>
+overloaded(F...) -> overloaded<F...>;
 
 constexpr std::array<std::string_view, 8> kAtNames{
     "reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"};

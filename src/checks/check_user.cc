@@ -22,7 +22,12 @@ constexpr long kFallbackBufferSize = 16384;
 constexpr std::size_t kBufferLimit = 1 << 20;
 
 // ASCII punctuation other than '-', '.' and '_'.
-constexpr bool is_forbidden(char c) { return has_class(c, kUserForbidden); }
+bool has_forbidden(std::string_view user) {
+  for (const char c : user) {
+    if (has_class(c, kUserForbidden)) return true;
+  }
+  return false;
+}
 
 std::size_t scalar_count(std::string_view text) {
   // Continuation bytes do not start a character.
@@ -59,17 +64,15 @@ void check_user(std::string_view user, const Args& args, Report& report) {
     report.add_error(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
     return;
   }
-  if ((!user.empty() && user.front() == '-') || std::any_of(user.begin(), user.end(), is_forbidden)) {
+  if ((!user.empty() && user.front() == '-') || has_forbidden(user)) {
     report.add_error(MessageKind::INVALID_USER, "Invalid username \"{}\"", user);
     return;
   }
   // A switched-off warning needs no look-up: its answer could not be seen.
   if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
   if (args.no_check_passwd || lookup_user(user) != UserLookup::Found) {
-    // Built by hand: this message can come on every line of a large crontab.
-    static std::string text;
-    text.assign("User \"").append(user).append("\" not found.");
-    report.add_warning(MessageKind::USER_NOT_FOUND, std::string_view(text));
+    // Joined without a format string: this message can come on every line of a large crontab.
+    report.add_warning(MessageKind::USER_NOT_FOUND, {"User \"", user, "\" not found."});
   }
 }
 

@@ -93,7 +93,9 @@ class ItemReader {
     value = 0;
     while (!at_end() && is_digit(peek())) {
       const auto digit = static_cast<std::uint64_t>(peek() - '0');
-      value = (value > (kMax - digit) / 10) ? kMax : value * 10 + digit;
+      if (__builtin_mul_overflow(value, 10, &value) || __builtin_add_overflow(value, digit, &value)) {
+        value = kMax;
+      }
       ++pos;
     }
     return Outcome::Ok;

@@ -10,6 +10,9 @@ template <class... F>
 struct overloaded : F... {
   using F::operator()...;
 };
+// clang before 17 does not deduce the arguments of an aggregate template by itself.
+template <class... F>
+overloaded(F...) -> overloaded<F...>;
 }  // namespace
 
 std::string item_text(const FieldItem& item) {

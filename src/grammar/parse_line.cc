@@ -85,11 +85,11 @@ void parse_comment(std::string_view text, CrontabLine& out) {
     const std::string_view r = c.rest();
     const std::size_t eq = r.rfind('=');
     if (eq != std::string_view::npos) {
-      out.emplace<LintkeeperCmd>(comment, r.substr(0, eq), r.substr(eq + 1));
+      out.emplace<LintkeeperCmd>(LintkeeperCmd{comment, r.substr(0, eq), r.substr(eq + 1)});
       return;
     }
   }
-  out.emplace<Comment>(comment);
+  out.emplace<Comment>(Comment{comment});
 }
 
 bool parse_assignment(std::string_view text, CrontabLine& out) {
@@ -98,7 +98,7 @@ bool parse_assignment(std::string_view text, CrontabLine& out) {
   c.skip_white_space();
   if (c.at_end() || c.peek() != '=') return false;
   c.advance(1);
-  out.emplace<EnvVar>(name, c.rest());
+  out.emplace<EnvVar>(EnvVar{name, c.rest()});
   return true;
 }
 
@@ -114,7 +114,7 @@ bool parse_special(std::string_view text, CrontabFlavor flavor, CrontabLine& out
   }
   const std::string_view command = c.rest();
   if (command.empty()) return false;
-  out.emplace<Special>(*name, user, command);
+  out.emplace<Special>(Special{*name, user, command});
   return true;
 }
 
@@ -159,7 +159,8 @@ bool parse_scheduled(std::string_view text, CrontabFlavor flavor, CrontabLine& o
 }  // namespace
 
 CrontabLine parse_line(std::string_view text, CrontabFlavor flavor) {
-  CrontabLine line;  // Blank
+  // Made in place: a default-constructed variant would first clear all of its storage.
+  CrontabLine line(std::in_place_type<Blank>);
   if (text.empty()) return line;
   const char first = text.front();
   if (first == '#') {
@@ -167,7 +168,7 @@ CrontabLine parse_line(std::string_view text, CrontabFlavor flavor) {
   } else if (!(is_ident_start(first) && parse_assignment(text, line)) &&
              !(first == '@' && parse_special(text, flavor, line)) &&
              !parse_scheduled(text, flavor, line)) {
-    line.emplace<Unknown>(text);
+    line.emplace<Unknown>(Unknown{text});
   }
   return line;
 }

@@ -19,6 +19,9 @@ template <class... F>
 struct overloaded : F... {
   using F::operator()...;
 };
+// clang before 17 does not deduce the arguments of an aggregate template by itself.
+template <class... F>
+overloaded(F...) -> overloaded<F...>;
 
 bool needs_unicode_escape(char32_t c) {
   switch (u_charType(static_cast<UChar32>(c))) {

@@ -20,7 +20,8 @@ class SmallVector {
   using iterator = T*;
   using const_iterator = const T*;
 
-  SmallVector() = default;
+  // User-provided, so that value-initialisation leaves the inline storage alone.
+  SmallVector() noexcept {}
   SmallVector(std::initializer_list<T> values) { append(values.begin(), values.size()); }
   SmallVector(const SmallVector& other) { append(other.data(), other.size_); }
   SmallVector(SmallVector&& other) noexcept { take(other); }

@@ -15,15 +15,6 @@ namespace lintkeeper {
 
 namespace {
 
-std::size_t varint_size(std::uint64_t v) {
-  std::size_t n = 1;
-  while (v >= 0x80) {
-    v >>= 7;
-    ++n;
-  }
-  return n;
-}
-
 char* put_varint(char* p, std::uint64_t v) {
   while (v >= 0x80) {
     *p++ = static_cast<char>((v & 0x7F) | 0x80);
@@ -71,19 +62,18 @@ char* LineStore::reserve(std::size_t size) {
     chunks_.push_back({std::unique_ptr<char[], Free>(data), capacity, 0});
   }
   Chunk& chunk = chunks_.back();
-  char* at = chunk.data.get() + chunk.used;
-  chunk.used += size;
-  return at;
+  return chunk.data.get() + chunk.used;
 }
 
 void LineStore::append(std::uint64_t number, std::string_view text,
                        std::span<const LineMessage> messages) {
-  std::size_t size = varint_size(number) + varint_size(text.size()) + text.size() +
-                     varint_size(messages.size());
-  for (const LineMessage& m : messages) size += 1 + varint_size(m.text.size()) + m.text.size();
+  // Room for the longest encoding; only what is written is kept.
+  constexpr std::size_t kVarint = 10;
+  std::size_t room = 3 * kVarint + text.size();
+  for (const LineMessage& m : messages) room += 1 + kVarint + m.text.size();
 
-  char* p = reserve(size);
-  p = put_varint(p, number);
+  char* const start = reserve(room);
+  char* p = put_varint(start, number);
   p = put_text(p, text);
   p = put_varint(p, messages.size());
   for (const LineMessage& m : messages) {
@@ -92,6 +82,7 @@ void LineStore::append(std::uint64_t number, std::string_view text,
     *p++ = static_cast<char>(tag);
     p = put_text(p, m.text);
   }
+  chunks_.back().used += static_cast<std::size_t>(p - start);
   ++count_;
 }
 

@@ -28,14 +28,28 @@ int decimal_digits(std::uint64_t n) {
 
 }  // namespace
 
-void Report::add(MessageKind kind, Severity severity, std::string_view text) {
-  if (is_disabled(kind)) return;
+std::string& Report::next_text() {
   const std::size_t index = line_messages_.size();
   if (index == pending_texts_.size()) pending_texts_.emplace_back();
-  std::string& kept = pending_texts_[index];
+  std::string& text = pending_texts_[index];
+  text.clear();
+  return text;
+}
+
+void Report::add(MessageKind kind, Severity severity, std::string_view text) {
+  if (is_disabled(kind)) return;
+  std::string& kept = next_text();
   kept.assign(text.data(), text.size());
   line_messages_.push_back({kept, severity, kind});
   (severity == Severity::Error ? errors_ : warnings_) += 1;
+}
+
+void Report::add_warning(MessageKind kind, std::initializer_list<std::string_view> parts) {
+  if (is_disabled(kind)) return;
+  std::string& kept = next_text();
+  for (const std::string_view part : parts) kept.append(part.data(), part.size());
+  line_messages_.push_back({kept, Severity::Warning, kind});
+  warnings_ += 1;
 }
 
 void Report::add_file(Severity severity, std::string_view text) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <optional>
 #include <span>
@@ -30,6 +31,9 @@ class Report {
   // kept, printed nor counted.
   void add_error(MessageKind kind, std::string_view text) { add(kind, Severity::Error, text); }
   void add_warning(MessageKind kind, std::string_view text) { add(kind, Severity::Warning, text); }
+  // The text joined from its parts.
+  void add_warning(MessageKind kind, std::initializer_list<std::string_view> parts);
+
   template <typename... T>
   void add_error(MessageKind kind, fmt::format_string<T...> format, T&&... args) {
     if (is_disabled(kind)) return;
@@ -69,6 +73,7 @@ class Report {
 
  private:
   void add(MessageKind kind, Severity severity, std::string_view text);
+  std::string& next_text();  // a cleared string for the next message of the line
   void add_file(Severity severity, std::string_view text);
   template <typename... T>
   std::string_view format_scratch(fmt::format_string<T...> format, T&&... args) {
