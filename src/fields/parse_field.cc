@@ -132,6 +132,17 @@ Field parse_field(std::string_view text) {
 
 void parse_field(std::string_view text, Field& field) {
   field.text = text;
+  // The most common fields, "*" and a short number, take a shortcut.
+  if (text.size() == 1 && text[0] == '*') {
+    field.items.push_back(Star{});
+    return;
+  }
+  if (!text.empty() && text.size() <= 2 && is_digit(text[0]) &&
+      (text.size() == 1 || is_digit(text[1]))) {
+    const auto tens = text.size() == 2 ? static_cast<std::uint64_t>(text[0] - '0') : 0;
+    field.items.push_back(Time{tens * 10 + static_cast<std::uint64_t>(text.back() - '0')});
+    return;
+  }
   ItemReader reader(text);
   while (true) {
     FieldItem item;
