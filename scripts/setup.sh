@@ -9,7 +9,9 @@ set -euo pipefail
 # cmake also brings ctest; libgtest-dev ships GoogleTest's CMake package config and libraries;
 # python3 runs the end-to-end cases; xmllint (libxml2-utils) checks the JUnit files;
 # libnss-wrapper lets tests supply their own password database; help2man makes the man page;
-# dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies.
+# dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies; clang-14 and
+# libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build the fuzz targets; gcovr
+# reports the test coverage (scripts/coverage.sh).
 readonly PACKAGES=(
   cmake
   ninja-build
@@ -23,6 +25,9 @@ readonly PACKAGES=(
   pkg-config
   help2man
   dpkg-dev
+  clang-14
+  libclang-rt-14-dev
+  gcovr
 )
 
 missing=()

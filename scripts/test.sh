@@ -1,14 +1,33 @@
 #!/usr/bin/env bash
-# Builds lintkeeper with warnings as errors in `build-ci` and runs the whole test suite.
+# Builds lintkeeper with warnings as errors and runs the whole test suite three ways: a plain
+# build in `build-ci`, the same under AddressSanitizer and UBSan in `build-asan`, and the
+# libFuzzer targets (clang) in `build-fuzz`, each run for a short while from its seed corpus.
 #
 # Usage: scripts/test.sh
-# Installs what is missing first. Exits with the status of ctest: 0 when every test passed.
+# Installs what is missing first. FUZZ_SECONDS (default 60) is the time given to each fuzz
+# target; 0 skips fuzzing. Exits 0 when every test passed and no fuzz target found anything.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir="$root/build-ci"
-
-"$root/scripts/build.sh" "$build_dir" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+fuzz_seconds=${FUZZ_SECONDS:-60}
+failed=()
 
 # --no-tests=error: a suite that registered no test is a failure, not a pass.
-exec ctest --test-dir "$build_dir" --output-on-failure --no-tests=error
+"$root/scripts/build.sh" "$root/build-ci" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+ctest --test-dir "$root/build-ci" --output-on-failure --no-tests=error || failed+=(tests)
+
+# The sanitizers stop at the first fault (-fno-sanitize-recover), so a fault fails its test.
+"$root/scripts/build.sh" "$root/build-asan" -DLINTKEEPER_SANITIZE=ON \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+ctest --test-dir "$root/build-asan" --output-on-failure --no-tests=error ||
+  failed+=(sanitizer-tests)
+
+if [[ "$fuzz_seconds" != 0 ]]; then
+  "$root/scripts/fuzz.sh" "$fuzz_seconds" || failed+=(fuzzing)
+fi
+
+if [[ ${#failed[@]} -gt 0 ]]; then
+  echo "test: failed: ${failed[*]}" >&2
+  exit 1
+fi
+echo "test: all passed"

@@ -226,6 +226,9 @@ template <class... F>
 struct overloaded : F... {
   using F::operator()...;
 };
+// clang before 17 does not deduce the arguments of an aggregate template by itself.
+template <class... F>
+overloaded(F...) -> overloaded<F...>;
 
 // Every text of a parsed line, with a label saying where it came from.
 struct View {

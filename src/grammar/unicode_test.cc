@@ -1,9 +1,10 @@
-// Tests trim, validate_utf8 and lossy_utf8.
+// Tests trim, validate_utf8, lossy_utf8 and decode_utf8.
 #include "grammar/unicode.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -169,6 +170,40 @@ TEST(LossyUtf8, ReplacesEachBadSequence) {
   for (const LossyCase& c : kLossy) {
     SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
     EXPECT_EQ(lossy_utf8(c.bytes), c.text);
+  }
+}
+
+struct DecodeCase {
+  std::string_view bytes;
+  std::size_t pos;
+  char32_t c;
+  std::size_t length;
+};
+
+// One character at pos; a byte that does not start a valid sequence is U+FFFD on its own.
+constexpr DecodeCase kDecode[] = {
+    {"a", 0, U'a', 1},
+    {std::string_view("\0", 1), 0, 0, 1},
+    {"x\u00e9", 1, 0xE9, 2},
+    {"\u20ac!", 0, 0x20AC, 3},
+    {"\u3000", 0, 0x3000, 3},
+    {"\U0001D400", 0, 0x1D400, 4},
+    {"\xff", 0, 0xFFFD, 1},
+    {"\x80\x80", 0, 0xFFFD, 1},
+    {"\xc3", 0, 0xFFFD, 1},              // cut short
+    {"\xe2\x82", 0, 0xFFFD, 1},          // cut short
+    {"\xc0\x80", 0, 0xFFFD, 1},          // overlong
+    {"\xed\xa0\x80", 0, 0xFFFD, 1},      // surrogate
+    {"\xf4\x90\x80\x80", 0, 0xFFFD, 1},  // above U+10FFFF
+    {"\xe3\x80\x80", 1, 0xFFFD, 1},      // inside a sequence
+};
+
+TEST(DecodeUtf8, OneCharacterOrOneBadByte) {
+  for (const DecodeCase& c : kDecode) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+    char32_t decoded = 0;
+    EXPECT_EQ(decode_utf8(c.bytes, c.pos, decoded), c.length);
+    EXPECT_EQ(static_cast<std::uint32_t>(decoded), static_cast<std::uint32_t>(c.c));
   }
 }
 
