@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "grammar/overloaded.h"
 #include "grammar/parse_line.h"
 #include "grammar/print.h"
 #include "grammar/unicode.h"
@@ -20,14 +21,6 @@ namespace lintkeeper {
 namespace {
 
 using fuzz::check;
-
-template <class... F>
-struct overloaded : F... {
-  using F::operator()...;
-};
-// clang before 17 does not deduce the arguments of an aggregate template by itself.
-template <class... F>
-overloaded(F...) -> overloaded<F...>;
 
 bool is_field_char(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '*' ||

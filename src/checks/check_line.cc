@@ -6,22 +6,15 @@
 
 #include "checks/check_user.h"
 #include "fields/check_fields.h"
+#include "grammar/overloaded.h"
 #include "grammar/unicode.h"
 
 namespace lintkeeper {
 
 namespace {
 
-template <class... F>
-struct overloaded : F... {
-  using F::operator()...;
-};
-// clang before 17 does not deduce the arguments of an aggregate template by itself.
-template <class... F>
-overloaded(F...) -> overloaded<F...>;
-
-constexpr std::array<std::string_view, 8> kAtNames{
-    "reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"};
+constexpr std::array<std::string_view, 8> kAtNames{"reboot", "yearly", "annually", "monthly",
+                                                   "weekly", "daily",  "midnight", "hourly"};
 
 void check_assignment(const EnvVar& var, Report& report) {
   if (trim(var.value).empty()) {
@@ -91,33 +84,33 @@ bool is_valid_at_name(std::string_view name) {
 }
 
 void check_line(const CrontabLine& line, const Args& args, Report& report) {
-  std::visit(overloaded{
-                 [](const Blank&) {},
-                 [](const Comment&) {},
-                 [&](const LintkeeperCmd& c) { report.apply_command(c); },
-                 [&](const EnvVar& v) { check_assignment(v, report); },
-                 [&](const Special& s) {
-                   if (!is_valid_at_name(s.macro_name)) {
-                     report.add_error(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"",
-                                      s.macro_name);
-                   }
-                   if (s.user) check_user(*s.user, args, report);
-                   check_command(s.command, report);
-                 },
-                 [&](const Standard& s) {
-                   check_fields(schedule_of(s), report);
-                   check_command(s.command, report);
-                 },
-                 [&](const System& s) {
-                   check_fields(schedule_of(s), report);
-                   check_user(s.user, args, report);
-                   check_command(s.command, report);
-                 },
-                 [&](const Unknown&) {
-                   report.add_error(MessageKind::LINE_ERROR, std::string_view("Failed to parse line."));
-                 },
-             },
-             line);
+  std::visit(
+      overloaded{
+          [](const Blank&) {},
+          [](const Comment&) {},
+          [&](const LintkeeperCmd& c) { report.apply_command(c); },
+          [&](const EnvVar& v) { check_assignment(v, report); },
+          [&](const Special& s) {
+            if (!is_valid_at_name(s.macro_name)) {
+              report.add_error(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
+            }
+            if (s.user) check_user(*s.user, args, report);
+            check_command(s.command, report);
+          },
+          [&](const Standard& s) {
+            check_fields(schedule_of(s), report);
+            check_command(s.command, report);
+          },
+          [&](const System& s) {
+            check_fields(schedule_of(s), report);
+            check_user(s.user, args, report);
+            check_command(s.command, report);
+          },
+          [&](const Unknown&) {
+            report.add_error(MessageKind::LINE_ERROR, std::string_view("Failed to parse line."));
+          },
+      },
+      line);
 }
 
 }  // namespace lintkeeper

@@ -1,25 +1,18 @@
 // Schedule checks: limits, ranges, steps and names of the five time fields.
 #include "fields/check_fields.h"
 
+#include <fmt/format.h>
+
 #include <string>
 #include <variant>
 #include <vector>
 
-#include <fmt/format.h>
-
 #include "fields/time_fields.h"
+#include "grammar/overloaded.h"
 
 namespace lintkeeper {
 
 namespace {
-
-template <class... F>
-struct overloaded : F... {
-  using F::operator()...;
-};
-// clang before 17 does not deduce the arguments of an aggregate template by itself.
-template <class... F>
-overloaded(F...) -> overloaded<F...>;
 
 class ItemChecks {
  public:
@@ -116,8 +109,9 @@ void check_fields(const ScheduleFields& fields, Report& report) {
     const Field& field = *fields[i];
     const FieldSpec& spec = TIME_FIELDS[i];
     if (field.error) {
-      report.add_error(MessageKind::FIELD_PARSE_ERROR, "Failed to fully parse \"{}\" field here: {}",
-                       spec.display_name, *field.error);
+      report.add_error(MessageKind::FIELD_PARSE_ERROR,
+                       "Failed to fully parse \"{}\" field here: {}", spec.display_name,
+                       *field.error);
     }
     for (const FieldItem& item : field.items) {
       texts.clear();

@@ -3,17 +3,9 @@
 
 #include <variant>
 
-namespace lintkeeper {
+#include "grammar/overloaded.h"
 
-namespace {
-template <class... F>
-struct overloaded : F... {
-  using F::operator()...;
-};
-// clang before 17 does not deduce the arguments of an aggregate template by itself.
-template <class... F>
-overloaded(F...) -> overloaded<F...>;
-}  // namespace
+namespace lintkeeper {
 
 std::string item_text(const FieldItem& item) {
   return std::visit(

@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "grammar/overloaded.h"
 #include "grammar/print.h"
 
 namespace lintkeeper {
@@ -221,14 +222,6 @@ TEST(ParseLine, UnicodeWhiteSpaceBetweenColumns) {
     EXPECT_EQ(format_debug(parse_line(c.line, c.flavor)), c.debug);
   }
 }
-
-template <class... F>
-struct overloaded : F... {
-  using F::operator()...;
-};
-// clang before 17 does not deduce the arguments of an aggregate template by itself.
-template <class... F>
-overloaded(F...) -> overloaded<F...>;
 
 // Every text of a parsed line, with a label saying where it came from.
 struct View {

@@ -2,26 +2,18 @@
 // it out either on one line or one member per line.
 #include "grammar/print.h"
 
+#include <fmt/format.h>
 #include <unicode/uchar.h>
 
 #include <cstdint>
 #include <variant>
 
-#include <fmt/format.h>
-
+#include "grammar/overloaded.h"
 #include "grammar/unicode.h"
 
 namespace lintkeeper {
 
 namespace {
-
-template <class... F>
-struct overloaded : F... {
-  using F::operator()...;
-};
-// clang before 17 does not deduce the arguments of an aggregate template by itself.
-template <class... F>
-overloaded(F...) -> overloaded<F...>;
 
 bool needs_unicode_escape(char32_t c) {
   switch (u_charType(static_cast<UChar32>(c))) {
@@ -186,9 +178,8 @@ void describe(DebugWriter& w, const Field& field) {
     w.member("text", [&] { w.text(field.text); });
     w.member("items",
              [&] { w.list(field.items, [&](const FieldItem& item) { describe(w, item); }); });
-    w.member("error", [&] {
-      w.optional(field.error, [&](const std::string& error) { w.text(error); });
-    });
+    w.member("error",
+             [&] { w.optional(field.error, [&](const std::string& error) { w.text(error); }); });
   });
 }
 
@@ -222,9 +213,8 @@ void describe(DebugWriter& w, const CrontabLine& line) {
                  [&](const Special& s) {
                    w.record("Special", [&] {
                      w.member("macro_name", text(s.macro_name));
-                     w.member("user", [&] {
-                       w.optional(s.user, [&](std::string_view u) { w.text(u); });
-                     });
+                     w.member("user",
+                              [&] { w.optional(s.user, [&](std::string_view u) { w.text(u); }); });
                      w.member("command", text(s.command));
                    });
                  },
@@ -268,12 +258,24 @@ void append_quoted(std::string& out, std::string_view text) {
     char32_t c = 0;
     const std::size_t n = decode_utf8(text, pos, c);
     switch (c) {
-      case U'"': out += "\\\""; break;
-      case U'\\': out += "\\\\"; break;
-      case U'\t': out += "\\t"; break;
-      case U'\n': out += "\\n"; break;
-      case U'\r': out += "\\r"; break;
-      case U'\0': out += "\\0"; break;
+      case U'"':
+        out += "\\\"";
+        break;
+      case U'\\':
+        out += "\\\\";
+        break;
+      case U'\t':
+        out += "\\t";
+        break;
+      case U'\n':
+        out += "\\n";
+        break;
+      case U'\r':
+        out += "\\r";
+        break;
+      case U'\0':
+        out += "\\0";
+        break;
       default:
         if (needs_unicode_escape(c)) {
           fmt::format_to(std::back_inserter(out), "\\u{{{:x}}}", static_cast<std::uint32_t>(c));

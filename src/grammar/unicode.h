@@ -42,7 +42,4 @@ bool validate_utf8(std::string_view text, Utf8Fault& fault);
 // Decodes text, replacing each maximal invalid sequence by one U+FFFD.
 std::string lossy_utf8(std::string_view text);
 
-// Appends the UTF-8 encoding of c.
-void append_utf8(std::string& out, char32_t c);
-
 }  // namespace lintkeeper
