@@ -5,8 +5,6 @@
 // A record never spans two chunks.
 #include "report/line_store.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -54,11 +52,9 @@ void LineStore::Free::operator()(char* p) const { std::free(p); }
 
 char* LineStore::reserve(std::size_t size) {
   if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < size) {
-    const std::size_t capacity =
-        size > kChunkSize ? (size + kHugePage - 1) / kHugePage * kHugePage : kChunkSize;
-    auto* data = static_cast<char*>(std::aligned_alloc(kHugePage, capacity));
+    const std::size_t capacity = size > kChunkSize ? size : kChunkSize;
+    auto* data = static_cast<char*>(std::malloc(capacity));
     if (data == nullptr) throw std::bad_alloc();
-    ::madvise(data, capacity, MADV_HUGEPAGE);  // only a hint: failure changes nothing
     chunks_.push_back({std::unique_ptr<char[], Free>(data), capacity, 0});
   }
   Chunk& chunk = chunks_.back();

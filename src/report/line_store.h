@@ -58,9 +58,8 @@ class LineStore {
     std::size_t capacity;
     std::size_t used;
   };
-  // Chunks are huge-page sized and aligned, so that a large file costs few page faults.
+  // Large enough that malloc maps each chunk by itself and gives it back whole.
   static constexpr std::size_t kChunkSize = 4 << 20;
-  static constexpr std::size_t kHugePage = 2 << 20;
 
   char* reserve(std::size_t size);
 
