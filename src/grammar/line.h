@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <utility>
 #include <vector>
 
 #include "grammar/small_vector.h"
@@ -49,6 +50,13 @@ using FieldItem =
 using ItemList = SmallVector<FieldItem, 2>;
 
 struct Field {
+  // The constructors are user-provided so that a new Field, and a Standard or System line
+  // made of five, is not first cleared byte by byte: the parser makes one per scheduled line.
+  Field() noexcept {}
+  Field(std::string_view text_in, ItemList items_in = {},
+        std::optional<std::string> error_in = std::nullopt)
+      : text(text_in), items(std::move(items_in)), error(std::move(error_in)) {}
+
   std::string_view text;
   ItemList items;
   std::optional<std::string> error;
@@ -74,10 +82,30 @@ struct Special {
   std::string_view command;
 };
 struct Standard {
+  Standard() noexcept {}
+  Standard(Field m, Field h, Field d, Field mo, Field w, std::string_view command_in)
+      : minutes(std::move(m)),
+        hours(std::move(h)),
+        days(std::move(d)),
+        months(std::move(mo)),
+        week_days(std::move(w)),
+        command(command_in) {}
+
   Field minutes, hours, days, months, week_days;
   std::string_view command;
 };
 struct System {
+  System() noexcept {}
+  System(Field m, Field h, Field d, Field mo, Field w, std::string_view user_in,
+         std::string_view command_in)
+      : minutes(std::move(m)),
+        hours(std::move(h)),
+        days(std::move(d)),
+        months(std::move(mo)),
+        week_days(std::move(w)),
+        user(user_in),
+        command(command_in) {}
+
   Field minutes, hours, days, months, week_days;
   std::string_view user;
   std::string_view command;

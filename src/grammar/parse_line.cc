@@ -159,16 +159,19 @@ bool parse_scheduled(std::string_view text, CrontabFlavor flavor, CrontabLine& o
 }  // namespace
 
 CrontabLine parse_line(std::string_view text, CrontabFlavor flavor) {
-  // Made in place: a default-constructed variant would first clear all of its storage.
-  CrontabLine line(std::in_place_type<Blank>);
-  if (text.empty()) return line;
+  // Starts as the fallback, made in place: a default-constructed variant would first clear
+  // all of its storage.
+  CrontabLine line(std::in_place_type<Unknown>, Unknown{text});
+  if (text.empty()) {
+    line.emplace<Blank>();
+    return line;
+  }
   const char first = text.front();
   if (first == '#') {
     parse_comment(text, line);
   } else if (!(is_ident_start(first) && parse_assignment(text, line)) &&
-             !(first == '@' && parse_special(text, flavor, line)) &&
-             !parse_scheduled(text, flavor, line)) {
-    line.emplace<Unknown>(Unknown{text});
+             !(first == '@' && parse_special(text, flavor, line))) {
+    parse_scheduled(text, flavor, line);
   }
   return line;
 }
