@@ -114,6 +114,12 @@ void check_fields(const ScheduleFields& fields, Report& report) {
                        *field.error);
     }
     for (const FieldItem& item : field.items) {
+      // Most items are a star or a number within the limits: nothing to report.
+      if (std::holds_alternative<Star>(item)) continue;
+      if (const Time* time = std::get_if<Time>(&item);
+          time != nullptr && time->value >= spec.min && time->value <= spec.max) {
+        continue;
+      }
       texts.clear();
       check_item(spec, item, texts);
       for (const std::string& text : texts) {
