@@ -17,15 +17,6 @@ char letter(Severity severity, bool upper) {
   return upper ? 'W' : 'w';
 }
 
-int decimal_digits(std::uint64_t n) {
-  int digits = 1;
-  while (n >= 10) {
-    n /= 10;
-    ++digits;
-  }
-  return digits;
-}
-
 }  // namespace
 
 std::string& Report::next_text() {
@@ -65,16 +56,26 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
                           [](const LineMessage& m) { return m.severity == Severity::Error; });
   }
   if (!quiet_ && !line_messages_.empty()) {
+    // Written piece by piece rather than formatted: a large crontab can have a message on
+    // every line. "E: 12: text", then "e:     KIND: text" with the texts in one column.
     const bool any_error = line_messages_.front().severity == Severity::Error;
-    out_.print("{}: {}: {}\n", any_error ? 'E' : 'W', number, text);
-    const int pad = decimal_digits(number);
+    const fmt::format_int digits(number);
+    out_.write(any_error ? "E: " : "W: ");
+    out_.write({digits.data(), digits.size()});
+    out_.write(": ");
+    out_.write(text);
+    out_.write("\n");
+    const std::string_view pad = std::string_view("                      ").substr(0, digits.size());
     for (const LineMessage& m : line_messages_) {
+      out_.write(m.severity == Severity::Error ? "e: " : "w: ");
+      out_.write(pad);
+      out_.write("  ");
       if (m.kind) {
-        out_.print("{}: {:{}}  {}: {}\n", letter(m.severity, false), "", pad, kind_name(*m.kind),
-                   m.text);
-      } else {
-        out_.print("{}: {:{}}  {}\n", letter(m.severity, false), "", pad, m.text);
+        out_.write(kind_name(*m.kind));
+        out_.write(": ");
       }
+      out_.write(m.text);
+      out_.write("\n");
     }
   }
   lines_.append(number, text, line_messages_);
