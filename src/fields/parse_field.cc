@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <new>
 
 #include <fmt/format.h>
 
@@ -29,37 +30,39 @@ class ItemReader {
   char peek() const { return text_[pos]; }
 
   // Reads one item at pos; on failure pos is the failing character.
-  Outcome read_item(FieldItem& item) {
+  // Builds the item in place at slot, raw storage for one FieldItem.
+  Outcome read_item(void* slot) {
+    const auto item = [slot](auto value) { ::new (slot) FieldItem(value); };
     if (at_end()) return Outcome::Incomplete;
     const char c = peek();
     if (c == '*') {
       ++pos;
       if (at_end() || peek() != '/') {
-        item = Star{};
+        item(Star{});
         return Outcome::Ok;
       }
       ++pos;
       std::uint64_t step = 0;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
-      item = StarStep{step};
+      item(StarStep{step});
       return Outcome::Ok;
     }
     if (is_digit(c)) {
       std::uint64_t start = 0, end = 0, step = 0;
       read_number(start);
       if (at_end() || peek() != '-') {
-        item = Time{start};
+        item(Time{start});
         return Outcome::Ok;
       }
       ++pos;
       if (const Outcome o = read_number(end); o != Outcome::Ok) return o;
       if (at_end() || peek() != '/') {
-        item = Range{start, end};
+        item(Range{start, end});
         return Outcome::Ok;
       }
       ++pos;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
-      item = RangeStep{start, end, step};
+      item(RangeStep{start, end, step});
       return Outcome::Ok;
     }
     if (is_letter(c)) {
@@ -67,18 +70,18 @@ class ItemReader {
       std::uint64_t step = 0;
       read_name(start);
       if (at_end() || peek() != '-') {
-        item = Text{start};
+        item(Text{start});
         return Outcome::Ok;
       }
       ++pos;
       if (const Outcome o = read_name(end); o != Outcome::Ok) return o;
       if (at_end() || peek() != '/') {
-        item = TextRange{start, end};
+        item(TextRange{start, end});
         return Outcome::Ok;
       }
       ++pos;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
-      item = TextRangeStep{start, end, step};
+      item(TextRangeStep{start, end, step});
       return Outcome::Ok;
     }
     return Outcome::BadChar;
@@ -145,8 +148,7 @@ void parse_field(std::string_view text, Field& field) {
   }
   ItemReader reader(text);
   while (true) {
-    FieldItem item;
-    const Outcome outcome = reader.read_item(item);
+    const Outcome outcome = reader.read_item(field.items.prepare_back());
     if (outcome == Outcome::Incomplete) {
       field.error = incomplete(text);
       return;
@@ -156,7 +158,7 @@ void parse_field(std::string_view text, Field& field) {
       return;
     }
     if (reader.at_end()) {
-      field.items.push_back(item);
+      field.items.commit_back();
       return;
     }
     if (reader.peek() != ',') {
@@ -167,7 +169,7 @@ void parse_field(std::string_view text, Field& field) {
       field.error = incomplete(text);
       return;
     }
-    field.items.push_back(item);
+    field.items.commit_back();
     ++reader.pos;
   }
 }

@@ -47,6 +47,14 @@ class SmallVector {
     ++size_;
   }
 
+  // Room for one more element, to be built in place and then kept with commit_back(); the
+  // element is not counted until then.
+  void* prepare_back() {
+    if (size_ == capacity_) grow(capacity_ * 2);
+    return static_cast<void*>(data() + size_);
+  }
+  void commit_back() { ++size_; }
+
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   T* data() { return heap_ ? heap_ : inline_data(); }
