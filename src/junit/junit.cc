@@ -11,12 +11,11 @@
 #include <fmt/format.h>
 
 #include "grammar/unicode.h"
+#include "report/os_error.h"
 
 namespace lintkeeper {
 
 namespace {
-
-std::string os_error(int error) { return fmt::format("{} (os error {})", std::strerror(error), error); }
 
 // A file written through a fixed buffer; the first failure is kept and ends all writing.
 class BufferedFile {

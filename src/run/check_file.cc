@@ -7,30 +7,25 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include <fmt/format.h>
 
 #include "checks/check_line.h"
+#include "grammar/char_class.h"
 #include "grammar/parse_line.h"
 #include "grammar/print.h"
 #include "grammar/unicode.h"
 #include "junit/junit.h"
+#include "report/os_error.h"
 #include "run/line_reader.h"
 
 namespace lintkeeper {
 
 namespace {
 
-std::string os_error(int error) {
-  return fmt::format("{} (os error {})", std::strerror(error), error);
-}
-
-bool is_portable_name_char(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '_';
-}
+// [A-Za-z0-9_-]: the identifier characters and '-'.
+bool is_portable_name_char(char c) { return has_class(c, kIdentChar) || c == '-'; }
 
 bool has_white_space(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
