@@ -70,7 +70,7 @@ void check_lines(int fd, const Args& args, Report& report) {
   while ((status = reader.next(raw)) == LineReader::Status::Line) {
     ++number;
     Utf8Fault fault{};
-    if (!validate_utf8(raw, fault)) {
+    if (!reader.line_is_ascii() && !validate_utf8(raw, fault)) {
       report_utf8_fault(number, fault, report);
       continue;
     }

@@ -6,6 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lintkeeper {
 
 bool LineReader::fill() {
@@ -19,8 +23,48 @@ bool LineReader::fill() {
     begin_ = 0;
     end_ = static_cast<std::size_t>(n);
     if (n == 0) eof_ = true;
+    scan();
     return n > 0;
   }
+}
+
+void LineReader::scan() {
+  // The bytes after those read up to the end of their block are cleared: neither line
+  // feeds nor non-ASCII.
+  std::memset(buffer_ + end_, 0, kBlock);
+  const std::size_t blocks = (end_ + kBlock - 1) / kBlock;
+  std::memset(newlines_, 0, (blocks * kBlock + 63) / 64 * sizeof(std::uint64_t));
+#if defined(__SSE2__)
+  __m128i high = _mm_setzero_si128();
+  const __m128i line_feed = _mm_set1_epi8('\n');
+  for (std::size_t b = 0; b < blocks; ++b) {
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(buffer_ + b * kBlock));
+    high = _mm_or_si128(high, v);
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, line_feed)));
+    newlines_[b / 4] |= static_cast<std::uint64_t>(bits) << (16 * (b % 4));
+  }
+  buffer_ascii_ = _mm_movemask_epi8(high) == 0;
+#else
+  unsigned char high = 0;
+  for (std::size_t i = 0; i < end_; ++i) {
+    const auto byte = static_cast<unsigned char>(buffer_[i]);
+    high |= byte;
+    newlines_[i / 64] |= static_cast<std::uint64_t>(byte == '\n') << (i % 64);
+  }
+  buffer_ascii_ = high < 0x80;
+#endif
+}
+
+std::size_t LineReader::find_newline(std::size_t from) const {
+  std::size_t word = from / 64;
+  std::uint64_t bits = newlines_[word] & (~std::uint64_t{0} << (from % 64));
+  const std::size_t words = (end_ + 63) / 64;
+  while (bits == 0) {
+    if (++word >= words) return end_;
+    bits = newlines_[word];
+  }
+  const std::size_t at = word * 64 + static_cast<std::size_t>(__builtin_ctzll(bits));
+  return at < end_ ? at : end_;
 }
 
 LineReader::Status LineReader::next(std::string_view& line) {
@@ -28,6 +72,7 @@ LineReader::Status LineReader::next(std::string_view& line) {
   // gathered in long_line_.
   long_line_.clear();
   bool gathering = false;
+  line_ascii_ = true;
   while (true) {
     if (begin_ == end_) {
       if (eof_) break;
@@ -38,9 +83,10 @@ LineReader::Status LineReader::next(std::string_view& line) {
       }
     }
     const char* start = buffer_ + begin_;
-    const void* nl = std::memchr(start, '\n', end_ - begin_);
-    if (nl != nullptr) {
-      const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(nl) - start) + 1;
+    line_ascii_ = line_ascii_ && buffer_ascii_;
+    const std::size_t nl = find_newline(begin_);
+    if (nl < end_) {
+      const std::size_t len = nl - begin_ + 1;
       begin_ += len;
       if (!gathering) {
         line = {start, len};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,17 +19,28 @@ class LineReader {
   // the partial line is dropped.
   Status next(std::string_view& line);
   int error() const { return error_; }
+  // Whether the last line handed out is plain ASCII, known without looking at it again
+  // (false when that is not known).
+  bool line_is_ascii() const { return line_ascii_; }
 
  private:
   static constexpr std::size_t kSize = 8192;
+  static constexpr std::size_t kBlock = 16;
   bool fill();
+  void scan();  // fills newlines_ and buffer_ascii_ for the bytes read
+  std::size_t find_newline(std::size_t from) const;  // index in the buffer, or end_
 
   int fd_;
   int error_ = 0;
   bool eof_ = false;
+  bool buffer_ascii_ = false;
+  bool line_ascii_ = false;
   std::size_t begin_ = 0, end_ = 0;
   std::string long_line_;  // a line that does not fit in what is left of the buffer
-  char buffer_[kSize];
+  // Bit i set: buffer_[i] is a line feed. One pass over each buffer read finds them all.
+  std::uint64_t newlines_[kSize / 64];
+  // Room past the bytes read to scan whole blocks.
+  alignas(kBlock) char buffer_[kSize + kBlock];
 };
 
 }  // namespace lintkeeper
