@@ -3,7 +3,8 @@
 // Each input is parsed as it is and, decoded and trimmed as a file line would be, in both
 // flavours. Checks that every member is a piece of the line, that the flavour decides the
 // user column, that the echo form of a scheduled, @ or assignment line reads back as the same
-// line, and that the verbose debug form folds into the one-line form.
+// line, that the verbose debug form folds into the one-line form, and that the two column
+// splits agree.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -176,7 +177,18 @@ void check_echo(const CrontabLine& parsed, std::string_view line, CrontabFlavor 
   }
 }
 
+// The mask-based column split, when it takes a line, splits it as the byte-by-byte one.
+void check_split(std::string_view line, CrontabFlavor flavor) {
+  ScheduleColumns fast, slow;
+  if (!split_columns_fast(line, flavor, fast)) return;
+  check(split_columns(line, flavor, slow), "the shortcut splits a line the slow split declines",
+        line);
+  check(fast.fields == slow.fields && fast.user == slow.user && fast.command == slow.command,
+        "the two column splits disagree", line);
+}
+
 void check_line(std::string_view line, CrontabFlavor flavor) {
+  check_split(line, flavor);
   const CrontabLine parsed = parse_line(line, flavor);
   check_members(parsed, line, flavor);
   check_echo(parsed, line, flavor);

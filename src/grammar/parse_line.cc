@@ -2,7 +2,13 @@
 #include "grammar/parse_line.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "fields/parse_field.h"
 #include "grammar/char_class.h"
@@ -118,6 +124,137 @@ bool parse_special(std::string_view text, CrontabFlavor flavor, CrontabLine& out
   return true;
 }
 
+// Bit masks over the first kWindow bytes of a line: bit i describes byte i. The last bit of
+// the 64 is never set, so that every run the masks describe ends inside them.
+struct LineMasks {
+  static constexpr std::size_t kWindow = 63;
+  std::uint64_t space = 0;  // ASCII white space
+  std::uint64_t field = 0;  // characters a time field may hold
+  std::uint64_t high = 0;   // bytes of non-ASCII characters
+};
+
+#if defined(__SSE2__)
+// The masks of 16 bytes, in their low 16 bits.
+[[gnu::always_inline]] inline LineMasks block_masks(const char* p) {
+  const auto set = [](char c) { return _mm_set1_epi8(c); };
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Bytes of 0x80 and above compare as negative, so no range test takes them in.
+  const __m128i space =
+      _mm_or_si128(_mm_cmpeq_epi8(v, set(' ')),
+                   _mm_and_si128(_mm_cmpgt_epi8(v, set(0x08)), _mm_cmplt_epi8(v, set(0x0E))));
+  const __m128i digit =
+      _mm_and_si128(_mm_cmpgt_epi8(v, set('0' - 1)), _mm_cmplt_epi8(v, set('9' + 1)));
+  const __m128i lower = _mm_or_si128(v, set(0x20));
+  const __m128i letter =
+      _mm_and_si128(_mm_cmpgt_epi8(lower, set('a' - 1)), _mm_cmplt_epi8(lower, set('z' + 1)));
+  const __m128i punct =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, set('*')), _mm_cmpeq_epi8(v, set(','))),
+                   _mm_or_si128(_mm_cmpeq_epi8(v, set('-')), _mm_cmpeq_epi8(v, set('/'))));
+  const auto bits = [](__m128i x) {
+    return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(x)));
+  };
+  return {bits(space), bits(_mm_or_si128(_mm_or_si128(digit, letter), punct)), bits(v)};
+}
+#else
+[[gnu::always_inline]] inline LineMasks block_masks(const char* p) {
+  LineMasks m;
+  for (unsigned i = 0; i < 16; ++i) {
+    m.space |= static_cast<std::uint64_t>(has_class(p[i], kAsciiSpace)) << i;
+    m.field |= static_cast<std::uint64_t>(is_field_char(p[i])) << i;
+    m.high |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i]) >> 7) << i;
+  }
+  return m;
+}
+#endif
+
+void add_block(LineMasks& m, const LineMasks& block, unsigned shift) {
+  m.space |= block.space << shift;
+  m.field |= block.field << shift;
+  m.high |= block.high << shift;
+}
+
+LineMasks scan_masks(std::string_view text) {
+  constexpr std::size_t kBlock = 16;
+  LineMasks m;
+  const std::size_t size = text.size();
+  if (size < kBlock) {
+    // Too short to read a whole block from the text itself.
+    char bytes[kBlock] = {};
+    std::memcpy(bytes, text.data(), size);
+    return block_masks(bytes);
+  }
+  // Whole blocks are read where they lie; the part of a block at the end of the text is
+  // read as the last 16 bytes of the text, and the bits of bytes seen before are shifted out.
+  const std::size_t whole = size / kBlock < 4 ? size / kBlock : 4;
+  for (std::size_t b = 0; b < whole; ++b) {
+    add_block(m, block_masks(text.data() + b * kBlock), static_cast<unsigned>(b * kBlock));
+  }
+  if (whole < 4 && size % kBlock != 0) {
+    const auto rest = static_cast<unsigned>(size % kBlock);
+    LineMasks tail = block_masks(text.data() + size - kBlock);
+    tail.space >>= kBlock - rest;
+    tail.field >>= kBlock - rest;
+    tail.high >>= kBlock - rest;
+    add_block(m, tail, static_cast<unsigned>(whole * kBlock));
+  }
+  constexpr std::uint64_t kInWindow = ~(std::uint64_t{1} << LineMasks::kWindow);
+  m.space &= kInWindow;
+  m.field &= kInWindow;
+  m.high &= kInWindow;
+  return m;
+}
+
+// Length of the run of set bits of mask from bit pos (pos < 64, and the run ends before
+// bit 63).
+unsigned run_length(std::uint64_t mask, std::size_t pos) {
+  return static_cast<unsigned>(__builtin_ctzll(~mask >> pos));
+}
+
+}  // namespace
+
+bool split_columns_fast(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out) {
+  const LineMasks m = scan_masks(text);
+  std::size_t pos = 0;
+  for (std::string_view& field : out.fields) {
+    const unsigned length = run_length(m.field, pos);
+    const unsigned gap = run_length(m.space, pos + length);
+    if (length == 0 || gap == 0) return false;
+    field = text.substr(pos, length);
+    pos += length + gap;
+  }
+  if (flavor == CrontabFlavor::SystemCrontab) {
+    // The user column ends at white space; a non-ASCII character may be white space.
+    const std::uint64_t stop = m.space | m.high | (std::uint64_t{1} << LineMasks::kWindow);
+    const auto length = static_cast<unsigned>(__builtin_ctzll(stop >> pos));
+    const std::size_t end = pos + length;
+    if (length == 0 || ((m.space >> end) & 1) == 0) return false;
+    out.user = text.substr(pos, length);
+    pos = end + run_length(m.space, end);
+  }
+  // The command starts after the white space; a non-ASCII character there may be white
+  // space too, and a run that reaches the end of the window may go on.
+  if (pos >= LineMasks::kWindow || pos >= text.size() || ((m.high >> pos) & 1) != 0) return false;
+  out.command = text.substr(pos);
+  return true;
+}
+
+bool split_columns(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out) {
+  Cursor c(text);
+  for (std::string_view& field : out.fields) {
+    field = c.take_while(is_field_char);
+    if (field.empty() || c.skip_white_space() == 0) return false;
+  }
+  if (flavor == CrontabFlavor::SystemCrontab) {
+    const std::optional<std::string_view> column = c.column();
+    if (!column) return false;
+    out.user = *column;
+  }
+  out.command = c.rest();
+  return !out.command.empty();
+}
+
+namespace {
+
 template <typename Line>
 void fill_fields(Line& line, const std::array<std::string_view, 5>& fields) {
   parse_field(fields[0], line.minutes);
@@ -128,20 +265,11 @@ void fill_fields(Line& line, const std::array<std::string_view, 5>& fields) {
 }
 
 bool parse_scheduled(std::string_view text, CrontabFlavor flavor, CrontabLine& out) {
-  Cursor c(text);
-  std::array<std::string_view, 5> fields;
-  for (std::string_view& field : fields) {
-    field = c.take_while(is_field_char);
-    if (field.empty() || c.skip_white_space() == 0) return false;
+  ScheduleColumns columns;
+  if (!split_columns_fast(text, flavor, columns) && !split_columns(text, flavor, columns)) {
+    return false;
   }
-  std::string_view user;
-  if (flavor == CrontabFlavor::SystemCrontab) {
-    const std::optional<std::string_view> column = c.column();
-    if (!column) return false;
-    user = *column;
-  }
-  const std::string_view command = c.rest();
-  if (command.empty()) return false;
+  const auto& [fields, user, command] = columns;
   // The fields are parsed only once the whole line has matched.
   if (flavor == CrontabFlavor::UserCrontab) {
     Standard& line = out.emplace<Standard>();

@@ -1,6 +1,7 @@
 // Line parser: one trimmed crontab line in, one CrontabLine out; never fails.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 #include "grammar/line.h"
@@ -10,5 +11,21 @@ namespace lintkeeper {
 // text is one line without its terminator and without white space at either end. Every
 // view in the result points into text.
 CrontabLine parse_line(std::string_view text, CrontabFlavor flavor);
+
+// The columns of a scheduled line, as views into its text.
+struct ScheduleColumns {
+  std::array<std::string_view, 5> fields;
+  std::string_view user;  // empty in a user crontab
+  std::string_view command;
+};
+
+// Splits a scheduled line into its columns; false if the line is not one.
+bool split_columns(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out);
+
+// The same split, found from bit masks over the line's first bytes rather than byte by
+// byte. It declines (returns false) every line it cannot be sure of: one whose columns
+// reach past its first 62 bytes, or hold or are separated by non-ASCII characters. When it
+// returns true, split_columns gives the same columns.
+bool split_columns_fast(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out);
 
 }  // namespace lintkeeper
