@@ -97,6 +97,48 @@ void check_item(const FieldSpec& spec, const FieldItem& item, std::vector<std::s
              item);
 }
 
+template <typename T>
+const T& as(const FieldItem& item) {
+  return *std::get_if<T>(&item);
+}
+
+// Whether check_item would find nothing to report: true for most items, which are then
+// passed over without building any text.
+bool is_clean(const FieldSpec& spec, const FieldItem& item) {
+  const auto in_limits = [&spec](std::uint64_t n) { return n >= spec.min && n <= spec.max; };
+  const auto named = [&spec](std::string_view name) { return is_valid_name(spec, name); };
+  const auto step_ok = [&spec](std::uint64_t step) { return step != 0 && step <= spec.max; };
+  switch (item.index()) {
+    case 0:  // Star
+      return true;
+    case 1:  // StarStep
+      return step_ok(as<StarStep>(item).step);
+    case 2:  // Time
+      return in_limits(as<Time>(item).value);
+    case 3: {
+      const Range& r = as<Range>(item);
+      return r.start <= r.end && in_limits(r.start) && in_limits(r.end);
+    }
+    case 4: {
+      const RangeStep& r = as<RangeStep>(item);
+      return r.start <= r.end && in_limits(r.start) && in_limits(r.end) && step_ok(r.step) &&
+             r.step <= r.end;
+    }
+    case 5:
+      return named(as<Text>(item).name);
+    case 6: {
+      const TextRange& r = as<TextRange>(item);
+      return named(r.start) && named(r.end);
+    }
+    case 7: {
+      const TextRangeStep& r = as<TextRangeStep>(item);
+      return named(r.start) && named(r.end) && step_ok(r.step);
+    }
+    default:
+      return false;
+  }
+}
+
 bool is_lone_star(const Field& field) {
   return field.items.size() == 1 && std::holds_alternative<Star>(field.items.front());
 }
@@ -114,12 +156,7 @@ void check_fields(const ScheduleFields& fields, Report& report) {
                        *field.error);
     }
     for (const FieldItem& item : field.items) {
-      // Most items are a star or a number within the limits: nothing to report.
-      if (std::holds_alternative<Star>(item)) continue;
-      if (const Time* time = std::get_if<Time>(&item);
-          time != nullptr && time->value >= spec.min && time->value <= spec.max) {
-        continue;
-      }
+      if (is_clean(spec, item)) continue;
       texts.clear();
       check_item(spec, item, texts);
       for (const std::string& text : texts) {

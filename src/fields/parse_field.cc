@@ -136,14 +136,19 @@ Field parse_field(std::string_view text) {
 void parse_field(std::string_view text, Field& field) {
   field.text = text;
   // The most common fields, "*" and a short number, take a shortcut.
+  // The item is built in place: a copy of a temporary would read back what was just
+  // written in parts, which stalls the processor.
   if (text.size() == 1 && text[0] == '*') {
-    field.items.push_back(Star{});
+    ::new (field.items.prepare_back()) FieldItem(Star{});
+    field.items.commit_back();
     return;
   }
   if (!text.empty() && text.size() <= 2 && is_digit(text[0]) &&
       (text.size() == 1 || is_digit(text[1]))) {
     const auto tens = text.size() == 2 ? static_cast<std::uint64_t>(text[0] - '0') : 0;
-    field.items.push_back(Time{tens * 10 + static_cast<std::uint64_t>(text.back() - '0')});
+    ::new (field.items.prepare_back())
+        FieldItem(Time{tens * 10 + static_cast<std::uint64_t>(text.back() - '0')});
+    field.items.commit_back();
     return;
   }
   ItemReader reader(text);

@@ -22,17 +22,21 @@ std::string item_text(const FieldItem& item) {
       item);
 }
 
-void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
-                std::vector<std::string>& texts) {
+bool is_valid_name(const FieldSpec& spec, std::string_view name) {
   // Every allowed name has three letters; names hold ASCII letters only, so setting the
   // 0x20 bit lower-cases them.
-  if (name.size() == 3 && !spec.names.empty()) {
-    const char lower[3] = {static_cast<char>(name[0] | 0x20), static_cast<char>(name[1] | 0x20),
-                           static_cast<char>(name[2] | 0x20)};
-    for (const std::string_view allowed : spec.names) {
-      if (allowed == std::string_view(lower, 3)) return;
-    }
+  if (name.size() != 3) return false;
+  const char lower[3] = {static_cast<char>(name[0] | 0x20), static_cast<char>(name[1] | 0x20),
+                         static_cast<char>(name[2] | 0x20)};
+  for (const std::string_view allowed : spec.names) {
+    if (allowed == std::string_view(lower, 3)) return true;
   }
+  return false;
+}
+
+void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
+                std::vector<std::string>& texts) {
+  if (is_valid_name(spec, name)) return;
   texts.push_back(
       fmt::format("{} is not valid for field \"{}\" ({})", name, spec.display_name, item));
 }

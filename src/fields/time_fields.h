@@ -38,6 +38,9 @@ inline constexpr std::array<FieldSpec, 5> TIME_FIELDS{{
 // The item as messages quote it: numbers without leading zeros, names as written.
 std::string item_text(const FieldItem& item);
 
+// Whether the name, lower-cased, is one of the field's allowed names.
+bool is_valid_name(const FieldSpec& spec, std::string_view name);
+
 // Appends "NAME is not valid for field ..." to texts unless the name, lower-cased, is one
 // of the field's allowed names.
 void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
