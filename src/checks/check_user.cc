@@ -72,7 +72,7 @@ void check_user(std::string_view user, const Args& args, Report& report) {
   if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
   if (args.no_check_passwd || lookup_user(user) != UserLookup::Found) {
     // Joined without a format string: this message can come on every line of a large crontab.
-    report.add_warning(MessageKind::USER_NOT_FOUND, {"User \"", user, "\" not found."});
+    report.add_warning_joined(MessageKind::USER_NOT_FOUND, "User \"", user, "\" not found.");
   }
 }
 

@@ -39,7 +39,9 @@ class SmallVector {
     }
     return *this;
   }
-  ~SmallVector() { release(); }
+  ~SmallVector() {
+    if (heap_) std::free(heap_);
+  }
 
   void push_back(const T& value) {
     if (size_ == capacity_) grow(capacity_ * 2);

@@ -19,28 +19,29 @@ char letter(Severity severity, bool upper) {
 
 }  // namespace
 
-std::string& Report::next_text() {
-  const std::size_t index = line_messages_.size();
-  if (index == pending_texts_.size()) pending_texts_.emplace_back();
-  std::string& text = pending_texts_[index];
-  text.clear();
-  return text;
+char* Report::text_room(std::size_t size) {
+  if (line_texts_size_ + size > line_texts_capacity_) {
+    const std::size_t capacity = std::max({std::size_t{4096}, 2 * line_texts_capacity_,
+                                           line_texts_size_ + size});
+    auto fresh = std::make_unique_for_overwrite<char[]>(capacity);
+    if (line_texts_size_ > 0) std::memcpy(fresh.get(), line_texts_.get(), line_texts_size_);
+    for (LineMessage& m : line_messages_) {
+      m.text = {fresh.get() + (m.text.data() - line_texts_.get()), m.text.size()};
+    }
+    line_texts_ = std::move(fresh);
+    line_texts_capacity_ = capacity;
+  }
+  char* const room = line_texts_.get() + line_texts_size_;
+  line_texts_size_ += size;
+  return room;
 }
 
 void Report::add(MessageKind kind, Severity severity, std::string_view text) {
   if (is_disabled(kind)) return;
-  std::string& kept = next_text();
-  kept.assign(text.data(), text.size());
-  line_messages_.push_back({kept, severity, kind});
+  char* const kept = text_room(text.size());
+  append_part(kept, text);
+  line_messages_.push_back({{kept, text.size()}, severity, kind});
   (severity == Severity::Error ? errors_ : warnings_) += 1;
-}
-
-void Report::add_warning(MessageKind kind, std::initializer_list<std::string_view> parts) {
-  if (is_disabled(kind)) return;
-  std::string& kept = next_text();
-  for (const std::string_view part : parts) kept.append(part.data(), part.size());
-  line_messages_.push_back({kept, Severity::Warning, kind});
-  warnings_ += 1;
 }
 
 void Report::add_file(Severity severity, std::string_view text) {
@@ -80,6 +81,7 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
   }
   lines_.append(number, text, line_messages_);
   line_messages_.clear();
+  line_texts_size_ = 0;
 }
 
 void Report::apply_command(const LintkeeperCmd& command) {

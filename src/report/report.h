@@ -2,8 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
-#include <initializer_list>
+#include <memory>
 #include <string>
 #include <optional>
 #include <span>
@@ -31,8 +32,18 @@ class Report {
   // kept, printed nor counted.
   void add_error(MessageKind kind, std::string_view text) { add(kind, Severity::Error, text); }
   void add_warning(MessageKind kind, std::string_view text) { add(kind, Severity::Warning, text); }
-  // The text joined from its parts.
-  void add_warning(MessageKind kind, std::initializer_list<std::string_view> parts);
+  // A warning whose text is joined from its parts rather than formatted: for messages that
+  // can come on every line of a large crontab.
+  template <typename... Parts>
+  void add_warning_joined(MessageKind kind, const Parts&... parts) {
+    if (is_disabled(kind)) return;
+    const std::size_t size = (std::string_view(parts).size() + ...);
+    char* const start = text_room(size);
+    char* p = start;
+    ((p = append_part(p, std::string_view(parts))), ...);
+    line_messages_.push_back({{start, size}, Severity::Warning, kind});
+    warnings_ += 1;
+  }
 
   template <typename... T>
   void add_error(MessageKind kind, fmt::format_string<T...> format, T&&... args) {
@@ -73,7 +84,13 @@ class Report {
 
  private:
   void add(MessageKind kind, Severity severity, std::string_view text);
-  std::string& next_text();  // a cleared string for the next message of the line
+  // Room for size more bytes of the current line's message texts. If the texts move, the
+  // views of the messages already added follow them.
+  char* text_room(std::size_t size);
+  static char* append_part(char* p, std::string_view part) {
+    if (!part.empty()) std::memcpy(p, part.data(), part.size());
+    return p + part.size();
+  }
   void add_file(Severity severity, std::string_view text);
   template <typename... T>
   std::string_view format_scratch(fmt::format_string<T...> format, T&&... args) {
@@ -87,10 +104,12 @@ class Report {
   std::uint16_t disabled_ = 0;  // bit i: MessageKind i is switched off
   std::uint64_t errors_ = 0;
   std::uint64_t warnings_ = 0;
-  // The current line's messages; their texts live in pending_texts_, whose strings are
-  // reused from line to line (a deque, so that no string moves while viewed).
+  // The current line's messages; their texts lie one after the other in line_texts_,
+  // which is reused from line to line.
   std::vector<LineMessage> line_messages_;
-  std::deque<std::string> pending_texts_;
+  std::unique_ptr<char[]> line_texts_;
+  std::size_t line_texts_size_ = 0;
+  std::size_t line_texts_capacity_ = 0;
   std::vector<LineMessage> file_messages_;
   std::deque<std::string> file_texts_;
   LineStore lines_;

@@ -176,6 +176,30 @@ TEST(FinishLine, KeepsTextsThatOutliveTheCallersBuffers) {
   EXPECT_EQ(kept_records(report), "1 FOO=$X\n  W: SHELL_VAR: first text\n");
 }
 
+TEST(FinishLine, KeepsManyLongMessagesOfOneLine) {
+  // More message text on one line than the first room for it: the texts move and every
+  // message must follow. A joined message sits among them.
+  Output out;
+  Report report(out, true);
+  std::string expected = "7 x\n";
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      const std::string text = std::to_string(i) + std::string(40, 'a' + i % 26);
+      report.add_error(MessageKind::LINE_ERROR, text);
+      if (round == 0) expected += "  E: LINE_ERROR: " + text + "\n";
+      if (i == 150) report.add_warning_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
+    }
+    ASSERT_EQ(report.line_messages().size(), 301u);
+    EXPECT_EQ(report.line_messages()[0].text, "0" + std::string(40, 'a'));
+    EXPECT_EQ(report.line_messages()[151].text, "User \"u\" not found.");
+    if (round == 0) {
+      expected += "  W: USER_NOT_FOUND: User \"u\" not found.\n";
+      report.finish_line(7, "x");
+    }
+  }
+  EXPECT_EQ(kept_records(report), expected);
+}
+
 TEST(MessageText, KindNameThenTextOrTheTextAlone) {
   EXPECT_EQ(message_text({"Failed to parse line.", Severity::Error, MessageKind::LINE_ERROR}),
             "LINE_ERROR: Failed to parse line.");
