@@ -37,10 +37,10 @@ class Report {
   template <typename... Parts>
   void add_warning_joined(MessageKind kind, const Parts&... parts) {
     if (is_disabled(kind)) return;
-    const std::size_t size = (std::string_view(parts).size() + ...);
+    const std::size_t size = (part_view(parts).size() + ...);
     char* const start = text_room(size);
     char* p = start;
-    ((p = append_part(p, std::string_view(parts))), ...);
+    ((p = append_part(p, part_view(parts))), ...);
     line_messages_.push_back({{start, size}, Severity::Warning, kind});
     warnings_ += 1;
   }
@@ -87,6 +87,12 @@ class Report {
   // Room for size more bytes of the current line's message texts. If the texts move, the
   // views of the messages already added follow them.
   char* text_room(std::size_t size);
+  // A string literal's size is known without looking for its end.
+  template <std::size_t N>
+  static std::string_view part_view(const char (&literal)[N]) {
+    return {literal, N - 1};
+  }
+  static std::string_view part_view(std::string_view part) { return part; }
   static char* append_part(char* p, std::string_view part) {
     if (!part.empty()) std::memcpy(p, part.data(), part.size());
     return p + part.size();
