@@ -30,6 +30,15 @@ inline std::size_t white_space_at(std::string_view text, std::size_t pos) {
 // Removes white space at both ends.
 std::string_view trim(std::string_view text);
 
+// The same as trim for text known to be ASCII, without decoding.
+inline std::string_view trim_ascii(std::string_view text) {
+  const auto space = [](char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); };
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && space(text[begin])) ++begin;
+  while (end > begin && space(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
 // The first fault of a byte string that is not valid UTF-8.
 struct Utf8Fault {
   std::size_t index;   // byte offset where the bad sequence starts

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lintkeeper {
 namespace {
@@ -64,6 +65,25 @@ TEST(Trim, ReturnsAViewIntoTheText) {
   const std::string_view trimmed = trim(text);
   EXPECT_EQ(trimmed, "a b");
   EXPECT_EQ(trimmed.data(), text.data() + 4);
+}
+
+TEST(TrimAscii, SameAsTrimOnEveryAsciiText) {
+  // Every text of up to three bytes drawn from white space, its neighbours and letters.
+  constexpr std::string_view bytes = "\t\n\v\f\r \x08\x0e\x1c\x7f" "a";
+  std::vector<std::string> texts = {""};
+  for (int length = 1; length <= 3; ++length) {
+    std::vector<std::string> longer;
+    for (const std::string& t : texts) {
+      for (const char b : bytes) longer.push_back(t + b);
+    }
+    for (const std::string& t : longer) {
+      SCOPED_TRACE(testing::PrintToString(t));
+      const std::string_view trimmed = trim_ascii(t);
+      EXPECT_EQ(trimmed, trim(t));
+      EXPECT_EQ(trimmed.data() - t.data(), trim(t).data() - t.data());
+    }
+    texts = std::move(longer);
+  }
 }
 
 struct FaultCase {

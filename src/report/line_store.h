@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -50,16 +49,18 @@ class LineStore {
   Cursor cursor() const { return Cursor(*this); }
 
  private:
-  struct Free {
-    void operator()(char* p) const;
-  };
+  // A block of memory mapped for records.
   struct Chunk {
-    std::unique_ptr<char[], Free> data;
+    explicit Chunk(std::size_t capacity);
+    Chunk(Chunk&& other) noexcept;
+    Chunk& operator=(Chunk&&) = delete;
+    ~Chunk();
+
+    char* data;
     std::size_t capacity;
-    std::size_t used;
+    std::size_t used = 0;
   };
-  // Large enough that malloc maps each chunk by itself and gives it back whole.
-  static constexpr std::size_t kChunkSize = 4 << 20;
+  static constexpr std::size_t kFirstChunkSize = 64 << 10;  // then doubling up to 4 MiB
 
   char* reserve(std::size_t size);
 

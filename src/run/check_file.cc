@@ -70,11 +70,12 @@ void check_lines(int fd, const Args& args, Report& report) {
   while ((status = reader.next(raw)) == LineReader::Status::Line) {
     ++number;
     Utf8Fault fault{};
-    if (!reader.line_is_ascii() && !validate_utf8(raw, fault)) {
+    const bool ascii = reader.line_is_ascii();
+    if (!ascii && !validate_utf8(raw, fault)) {
       report_utf8_fault(number, fault, report);
       continue;
     }
-    const std::string_view text = trim(raw);
+    const std::string_view text = ascii ? trim_ascii(raw) : trim(raw);
     const CrontabLine line = parse_line(text, flavor);
     print_parsed(line, args, report.out());
     check_line(line, args, report);
