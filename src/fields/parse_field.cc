@@ -14,34 +14,39 @@ namespace lintkeeper {
 
 namespace {
 
-bool is_digit(char c) { return has_class(c, kDigit); }
-bool is_letter(char c) { return has_class(c, kLetter); }
+// Plain comparisons rather than the class table: they need no memory access.
+bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
+bool is_letter(char c) { return static_cast<unsigned char>((c | 0x20) - 'a') <= 'z' - 'a'; }
 
 // Where reading an item stopped when it did not succeed.
 enum class Outcome { Ok, Incomplete, BadChar };
 
 class ItemReader {
  public:
-  explicit ItemReader(std::string_view text) : text_(text) {}
+  explicit ItemReader(std::string_view text)
+      : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()) {}
 
-  std::size_t pos = 0;
+  std::size_t pos() const { return static_cast<std::size_t>(p_ - begin_); }
+  bool at_end() const { return p_ == end_; }
+  // Steps over c if it is the next character.
+  bool take(char c) {
+    if (p_ == end_ || *p_ != c) return false;
+    ++p_;
+    return true;
+  }
 
-  bool at_end() const { return pos >= text_.size(); }
-  char peek() const { return text_[pos]; }
-
-  // Reads one item at pos; on failure pos is the failing character.
+  // Reads one item; on failure pos() is the failing character.
   // Builds the item in place at slot, raw storage for one FieldItem.
   Outcome read_item(void* slot) {
     const auto item = [slot](auto value) { ::new (slot) FieldItem(value); };
-    if (at_end()) return Outcome::Incomplete;
-    const char c = peek();
+    if (p_ == end_) return Outcome::Incomplete;
+    const char c = *p_;
     if (c == '*') {
-      ++pos;
-      if (at_end() || peek() != '/') {
+      ++p_;
+      if (!take('/')) {
         item(Star{});
         return Outcome::Ok;
       }
-      ++pos;
       std::uint64_t step = 0;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
       item(StarStep{step});
@@ -50,17 +55,15 @@ class ItemReader {
     if (is_digit(c)) {
       std::uint64_t start = 0, end = 0, step = 0;
       read_number(start);
-      if (at_end() || peek() != '-') {
+      if (!take('-')) {
         item(Time{start});
         return Outcome::Ok;
       }
-      ++pos;
       if (const Outcome o = read_number(end); o != Outcome::Ok) return o;
-      if (at_end() || peek() != '/') {
+      if (!take('/')) {
         item(Range{start, end});
         return Outcome::Ok;
       }
-      ++pos;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
       item(RangeStep{start, end, step});
       return Outcome::Ok;
@@ -69,17 +72,15 @@ class ItemReader {
       std::string_view start, end;
       std::uint64_t step = 0;
       read_name(start);
-      if (at_end() || peek() != '-') {
+      if (!take('-')) {
         item(Text{start});
         return Outcome::Ok;
       }
-      ++pos;
       if (const Outcome o = read_name(end); o != Outcome::Ok) return o;
-      if (at_end() || peek() != '/') {
+      if (!take('/')) {
         item(TextRange{start, end});
         return Outcome::Ok;
       }
-      ++pos;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
       item(TextRangeStep{start, end, step});
       return Outcome::Ok;
@@ -90,30 +91,35 @@ class ItemReader {
  private:
   // Overlong digit runs saturate; the range check reports them with the field name.
   Outcome read_number(std::uint64_t& value) {
-    if (at_end()) return Outcome::Incomplete;
-    if (!is_digit(peek())) return Outcome::BadChar;
+    if (p_ == end_) return Outcome::Incomplete;
+    if (!is_digit(*p_)) return Outcome::BadChar;
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
-    value = 0;
-    while (!at_end() && is_digit(peek())) {
-      const auto digit = static_cast<std::uint64_t>(peek() - '0');
-      if (__builtin_mul_overflow(value, 10, &value) || __builtin_add_overflow(value, digit, &value)) {
-        value = kMax;
+    constexpr std::uint64_t kSafe = (kMax - 9) / 10;  // below it, one more digit cannot overflow
+    std::uint64_t v = static_cast<std::uint64_t>(*p_++ - '0');
+    while (p_ != end_ && is_digit(*p_)) {
+      const auto digit = static_cast<std::uint64_t>(*p_++ - '0');
+      if (v <= kSafe) {
+        v = v * 10 + digit;
+      } else if (__builtin_mul_overflow(v, 10, &v) || __builtin_add_overflow(v, digit, &v)) {
+        v = kMax;
       }
-      ++pos;
     }
+    value = v;
     return Outcome::Ok;
   }
 
   Outcome read_name(std::string_view& name) {
-    if (at_end()) return Outcome::Incomplete;
-    if (!is_letter(peek())) return Outcome::BadChar;
-    const std::size_t start = pos;
-    while (!at_end() && is_letter(peek())) ++pos;
-    name = text_.substr(start, pos - start);
+    if (p_ == end_) return Outcome::Incomplete;
+    if (!is_letter(*p_)) return Outcome::BadChar;
+    const char* const start = p_++;
+    while (p_ != end_ && is_letter(*p_)) ++p_;
+    name = {start, static_cast<std::size_t>(p_ - start)};
     return Outcome::Ok;
   }
 
-  std::string_view text_;
+  const char* begin_;
+  const char* p_;
+  const char* end_;
 };
 
 std::string incomplete(std::string_view text) { return fmt::format("\"{}\" is incomplete", text); }
@@ -159,23 +165,24 @@ void parse_field(std::string_view text, Field& field) {
       return;
     }
     if (outcome == Outcome::BadChar) {
-      field.error = bad_char(text, reader.pos);
+      field.error = bad_char(text, reader.pos());
       return;
     }
     if (reader.at_end()) {
       field.items.commit_back();
       return;
     }
-    if (reader.peek() != ',') {
-      field.error = bad_char(text, reader.pos);
+    // An item followed by anything but a comma, or by a comma that ends the field, is
+    // not kept.
+    if (!reader.take(',')) {
+      field.error = bad_char(text, reader.pos());
       return;
     }
-    if (reader.pos + 1 == text.size()) {
+    if (reader.at_end()) {
       field.error = incomplete(text);
       return;
     }
     field.items.commit_back();
-    ++reader.pos;
   }
 }
 
