@@ -7,6 +7,7 @@
 // splits agree.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -179,11 +180,12 @@ void check_echo(const CrontabLine& parsed, std::string_view line, CrontabFlavor 
 
 // The mask-based column split, when it takes a line, splits it as the byte-by-byte one.
 void check_split(std::string_view line, CrontabFlavor flavor) {
-  ScheduleColumns fast, slow;
-  if (!split_columns_fast(line, flavor, fast)) return;
-  check(split_columns(line, flavor, slow), "the shortcut splits a line the slow split declines",
-        line);
-  check(fast.fields == slow.fields && fast.user == slow.user && fast.command == slow.command,
+  const std::optional<ScheduleColumns> fast = split_columns_fast(line, flavor);
+  if (!fast) return;
+  const std::optional<ScheduleColumns> slow = split_columns(line, flavor);
+  check(slow.has_value(), "the shortcut splits a line the slow split declines", line);
+  check(fast->fields == slow->fields && fast->user == slow->user &&
+            fast->command == slow->command,
         "the two column splits disagree", line);
 }
 

@@ -212,45 +212,57 @@ unsigned run_length(std::uint64_t mask, std::size_t pos) {
 
 }  // namespace
 
-bool split_columns_fast(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out) {
+std::optional<ScheduleColumns> split_columns_fast(std::string_view text, CrontabFlavor flavor) {
   const LineMasks m = scan_masks(text);
+  // Where each field starts and how long it is; the columns are made only at the end, from
+  // their values, rather than cleared first and then set.
+  std::array<unsigned, 5> start, length;
   std::size_t pos = 0;
-  for (std::string_view& field : out.fields) {
-    const unsigned length = run_length(m.field, pos);
-    const unsigned gap = run_length(m.space, pos + length);
-    if (length == 0 || gap == 0) return false;
-    field = text.substr(pos, length);
-    pos += length + gap;
+  for (std::size_t i = 0; i < 5; ++i) {
+    start[i] = static_cast<unsigned>(pos);
+    length[i] = run_length(m.field, pos);
+    const unsigned gap = run_length(m.space, pos + length[i]);
+    if (length[i] == 0 || gap == 0) return std::nullopt;
+    pos += length[i] + gap;
   }
+  std::string_view user;
   if (flavor == CrontabFlavor::SystemCrontab) {
     // The user column ends at white space; a non-ASCII character may be white space.
     const std::uint64_t stop = m.space | m.high | (std::uint64_t{1} << LineMasks::kWindow);
-    const auto length = static_cast<unsigned>(__builtin_ctzll(stop >> pos));
-    const std::size_t end = pos + length;
-    if (length == 0 || ((m.space >> end) & 1) == 0) return false;
-    out.user = text.substr(pos, length);
+    const auto user_length = static_cast<unsigned>(__builtin_ctzll(stop >> pos));
+    const std::size_t end = pos + user_length;
+    if (user_length == 0 || ((m.space >> end) & 1) == 0) return std::nullopt;
+    user = {text.data() + pos, user_length};
     pos = end + run_length(m.space, end);
   }
   // The command starts after the white space; a non-ASCII character there may be white
   // space too, and a run that reaches the end of the window may go on.
-  if (pos >= LineMasks::kWindow || pos >= text.size() || ((m.high >> pos) & 1) != 0) return false;
-  out.command = text.substr(pos);
-  return true;
+  if (pos >= LineMasks::kWindow || pos >= text.size() || ((m.high >> pos) & 1) != 0) {
+    return std::nullopt;
+  }
+  const auto field = [&](std::size_t i) {
+    return std::string_view(text.data() + start[i], length[i]);
+  };
+  return ScheduleColumns{{field(0), field(1), field(2), field(3), field(4)},
+                         user,
+                         {text.data() + pos, text.size() - pos}};
 }
 
-bool split_columns(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out) {
+std::optional<ScheduleColumns> split_columns(std::string_view text, CrontabFlavor flavor) {
+  ScheduleColumns out;
   Cursor c(text);
   for (std::string_view& field : out.fields) {
     field = c.take_while(is_field_char);
-    if (field.empty() || c.skip_white_space() == 0) return false;
+    if (field.empty() || c.skip_white_space() == 0) return std::nullopt;
   }
   if (flavor == CrontabFlavor::SystemCrontab) {
     const std::optional<std::string_view> column = c.column();
-    if (!column) return false;
+    if (!column) return std::nullopt;
     out.user = *column;
   }
   out.command = c.rest();
-  return !out.command.empty();
+  if (out.command.empty()) return std::nullopt;
+  return out;
 }
 
 namespace {
@@ -265,11 +277,10 @@ void fill_fields(Line& line, const std::array<std::string_view, 5>& fields) {
 }
 
 bool parse_scheduled(std::string_view text, CrontabFlavor flavor, CrontabLine& out) {
-  ScheduleColumns columns;
-  if (!split_columns_fast(text, flavor, columns) && !split_columns(text, flavor, columns)) {
-    return false;
-  }
-  const auto& [fields, user, command] = columns;
+  std::optional<ScheduleColumns> columns = split_columns_fast(text, flavor);
+  if (!columns) columns = split_columns(text, flavor);
+  if (!columns) return false;
+  const auto& [fields, user, command] = *columns;
   // The fields are parsed only once the whole line has matched.
   if (flavor == CrontabFlavor::UserCrontab) {
     Standard& line = out.emplace<Standard>();

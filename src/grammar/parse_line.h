@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string_view>
 
 #include "grammar/line.h"
@@ -19,13 +20,13 @@ struct ScheduleColumns {
   std::string_view command;
 };
 
-// Splits a scheduled line into its columns; false if the line is not one.
-bool split_columns(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out);
+// Splits a scheduled line into its columns; nothing if the line is not one.
+std::optional<ScheduleColumns> split_columns(std::string_view text, CrontabFlavor flavor);
 
 // The same split, found from bit masks over the line's first bytes rather than byte by
-// byte. It declines (returns false) every line it cannot be sure of: one whose columns
+// byte. It declines (gives nothing for) every line it cannot be sure of: one whose columns
 // reach past its first 62 bytes, or hold or are separated by non-ASCII characters. When it
-// returns true, split_columns gives the same columns.
-bool split_columns_fast(std::string_view text, CrontabFlavor flavor, ScheduleColumns& out);
+// gives columns, split_columns gives the same.
+std::optional<ScheduleColumns> split_columns_fast(std::string_view text, CrontabFlavor flavor);
 
 }  // namespace lintkeeper
