@@ -1,7 +1,9 @@
 // Compact storage of the kept line records.
 //
-// A record is: varint number, varint text size, text, varint message count, then per
+// A record is: varint number step, varint text size, text, varint message count, then per
 // message a tag byte (kind + 1, or 0 for none; 0x80 set for an error), varint size, text.
+// The number step is the record's number less the previous record's number, less one (mod
+// 2^64): 0, one byte, for consecutive lines.
 // A record never spans two chunks.
 #include "report/line_store.h"
 
@@ -85,7 +87,8 @@ void LineStore::append(std::uint64_t number, std::string_view text,
   for (const LineMessage& m : messages) room += 1 + kVarint + m.text.size();
 
   char* const start = reserve(room);
-  char* p = put_varint(start, number);
+  char* p = put_varint(start, number - last_number_ - 1);
+  last_number_ = number;
   p = put_text(p, text);
   p = put_varint(p, messages.size());
   for (const LineMessage& m : messages) {
@@ -105,7 +108,9 @@ bool LineStore::Cursor::next(LineRecord& record) {
   }
   if (chunk_ >= store_.chunks_.size()) return false;
   const char* start = store_.chunks_[chunk_].data + offset_;
-  const char* p = get_varint(start, record.number);
+  std::uint64_t step = 0;
+  const char* p = get_varint(start, step);
+  record.number = last_number_ = last_number_ + step + 1;
   p = get_text(p, record.text);
   std::uint64_t count = 0;
   p = get_varint(p, count);

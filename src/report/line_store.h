@@ -44,6 +44,7 @@ class LineStore {
     const LineStore& store_;
     std::size_t chunk_ = 0;
     std::size_t offset_ = 0;
+    std::uint64_t last_number_ = 0;
     std::vector<LineMessage> messages_;
   };
   Cursor cursor() const { return Cursor(*this); }
@@ -66,6 +67,7 @@ class LineStore {
 
   std::vector<Chunk> chunks_;
   std::size_t count_ = 0;
+  std::uint64_t last_number_ = 0;  // of the last record appended
 };
 
 }  // namespace lintkeeper
