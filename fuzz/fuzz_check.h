@@ -90,4 +90,12 @@ inline std::optional<std::string> fold_verbose(std::string_view verbose) {
   return out;
 }
 
+// The verbose debug form of a value folds back onto its one-line debug form.
+inline void check_verbose_folds(const std::string& debug, const std::string& verbose) {
+  const std::optional<std::string> folded = fold_verbose(verbose);
+  check(folded.has_value(), "the verbose layout is broken", verbose);
+  check(*folded == debug, "the verbose form does not fold to the one-line form",
+        debug + "\n" + *folded);
+}
+
 }  // namespace lintkeeper::fuzz

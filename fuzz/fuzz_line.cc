@@ -194,12 +194,7 @@ void check_line(std::string_view line, CrontabFlavor flavor) {
   const CrontabLine parsed = parse_line(line, flavor);
   check_members(parsed, line, flavor);
   check_echo(parsed, line, flavor);
-  const std::string debug = format_debug(parsed);
-  const std::string verbose = format_debug_verbose(parsed);
-  const auto folded = fuzz::fold_verbose(verbose);
-  check(folded.has_value(), "the verbose layout is broken", verbose);
-  check(*folded == debug, "the verbose form does not fold to the one-line form",
-        debug + "\n" + *folded);
+  fuzz::check_verbose_folds(format_debug(parsed), format_debug_verbose(parsed));
 }
 
 }  // namespace
