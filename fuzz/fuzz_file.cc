@@ -5,7 +5,6 @@
 // the text report shows every counted message and a summary that agrees with the counts, and
 // that a JUnit report, when asked for, is written whole.
 #include <fcntl.h>
-#include <fmt/format.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -14,6 +13,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include <fmt/format.h>
 
 #include "cli/args.h"
 #include "fuzz/fuzz_check.h"

@@ -184,8 +184,7 @@ void check_split(std::string_view line, CrontabFlavor flavor) {
   if (!fast) return;
   const std::optional<ScheduleColumns> slow = split_columns(line, flavor);
   check(slow.has_value(), "the shortcut splits a line the slow split declines", line);
-  check(fast->fields == slow->fields && fast->user == slow->user &&
-            fast->command == slow->command,
+  check(fast->fields == slow->fields && fast->user == slow->user && fast->command == slow->command,
         "the two column splits disagree", line);
 }
 

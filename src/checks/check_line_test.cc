@@ -2,11 +2,11 @@
 // line kind with the order of its messages.
 #include "checks/check_line.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "fields/parse_field.h"
 #include "report/output.h"

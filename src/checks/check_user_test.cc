@@ -3,11 +3,11 @@
 // under nss_wrapper (tests/nss).
 #include "checks/check_user.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "report/output.h"
 

@@ -198,7 +198,8 @@ class Parser {
   void take(std::size_t i, std::string_view value, bool attached) {
     const Option& o = OPTIONS[i];
     if (o.arity != Arity::Many && seen_[i]) {
-      return fail(fmt::format("the argument '{}' cannot be used multiple times", option_display(o)));
+      return fail(
+          fmt::format("the argument '{}' cannot be used multiple times", option_display(o)));
     }
     seen_[i] = true;
     if (o.arity == Arity::Flag) {
@@ -211,8 +212,8 @@ class Parser {
     }
     if (!attached) {
       if (next_ >= args_.size() || looks_like_option(args_[next_])) {
-        return fail(fmt::format("a value is required for '{}' but none was supplied",
-                                option_display(o)));
+        return fail(
+            fmt::format("a value is required for '{}' but none was supplied", option_display(o)));
       }
       value = args_[next_++];
     }
@@ -261,8 +262,8 @@ std::vector<HelpEntry> option_entries(bool long_form) {
 }
 
 // Short help: each entry on one line, helps aligned two blanks after the longest spec.
-void write_section(std::string& out, std::string_view heading, const std::vector<HelpEntry>& entries,
-                   bool long_form) {
+void write_section(std::string& out, std::string_view heading,
+                   const std::vector<HelpEntry>& entries, bool long_form) {
   fmt::format_to(std::back_inserter(out), "{}:\n", heading);
   std::size_t width = 0;
   for (const HelpEntry& e : entries) width = std::max(width, e.spec.size());

@@ -17,8 +17,8 @@ struct Option {
   char short_name;              // 'f'
   std::string_view value_name;  // "FAIL_WARNINGS"; empty for a flag
   Arity arity;
-  std::string_view help;        // shown by -h
-  std::string_view more_help;   // paragraph added by --help
+  std::string_view help;       // shown by -h
+  std::string_view more_help;  // paragraph added by --help
   // Stores the value; returns an empty text, or why the value is not accepted.
   std::string (*apply)(Args& args, std::string_view value);
 };

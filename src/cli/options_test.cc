@@ -1,14 +1,14 @@
 // Tests the command line: option forms, argument errors, actions and the help texts.
 #include "cli/options.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lintkeeper {
 namespace {

@@ -1,11 +1,11 @@
 // Schedule checks: limits, ranges, steps and names of the five time fields.
 #include "fields/check_fields.h"
 
-#include <fmt/format.h>
-
 #include <string>
 #include <variant>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "fields/time_fields.h"
 #include "grammar/overloaded.h"

@@ -1,8 +1,6 @@
 // Tests check_fields: limits, ranges, steps, names, parse errors and hours-not-minutes.
 #include "fields/check_fields.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -10,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "fields/parse_field.h"
 #include "report/output.h"

@@ -1,9 +1,9 @@
 // Tests parse_field: the items of a time field, its two error forms, saturation and names.
 #include "fields/parse_field.h"
 
-#include <gtest/gtest.h>
-
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "grammar/print.h"
 

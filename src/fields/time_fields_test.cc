@@ -1,10 +1,10 @@
 // Tests the text form of the time-field items that messages quote.
 #include "fields/time_fields.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 namespace lintkeeper {
 namespace {

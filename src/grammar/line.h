@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "grammar/small_vector.h"

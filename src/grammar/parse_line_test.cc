@@ -1,12 +1,12 @@
 // Tests parse_line: the kind chosen for a line, its columns, and that every text is a view.
 #include "grammar/parse_line.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "grammar/overloaded.h"
 #include "grammar/print.h"

@@ -2,11 +2,11 @@
 // it out either on one line or one member per line.
 #include "grammar/print.h"
 
-#include <fmt/format.h>
-#include <unicode/uchar.h>
-
 #include <cstdint>
 #include <variant>
+
+#include <fmt/format.h>
+#include <unicode/uchar.h>
 
 #include "grammar/overloaded.h"
 #include "grammar/unicode.h"

@@ -1,10 +1,10 @@
 // Tests the echo form and the two debug forms of a parsed line, and the quoting of texts.
 #include "grammar/print.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "grammar/parse_line.h"
 

@@ -1,12 +1,12 @@
 // Tests that the mask-based column split agrees with the byte-by-byte one, and that it
 // takes the ordinary lines it is there for.
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "grammar/parse_line.h"
 
@@ -48,16 +48,16 @@ const Case kCases[] = {
     {"*/5\t1-5 1,15 jan-jun mon-fri www-data cd /srv && make", SYS, true},
     {"0 * * * * run this", USR, true},
     {"0  *\t\t* *  *   root   run", SYS, true},
-    {"0 * * * * r\u00e9my run", SYS, false},        // a non-ASCII user name
-    {"0 * * * * root\u00a0run", SYS, false},        // no-break space after the user
-    {"0 * * * * root \u00a0run", SYS, false},       // ... after ASCII white space
-    {"0 * * * *\u00a0root run", SYS, false},        // between a field and the user
-    {"0 * * * * \u00e9t\u00e9", USR, false},        // a command that starts non-ASCII
-    {"0 * * * * \u3000run", USR, false},            // ideographic space before the command
-    {"0 * * * * root", SYS, false},                 // no command
-    {"0 * * * *", USR, false},                      // no command
-    {"0 * * * * root ", SYS, false},                // untrimmed: white space, no command
-    {"0 * * x! * root run", SYS, false},            // a character no field may hold
+    {"0 * * * * r\u00e9my run", SYS, false},   // a non-ASCII user name
+    {"0 * * * * root\u00a0run", SYS, false},   // no-break space after the user
+    {"0 * * * * root \u00a0run", SYS, false},  // ... after ASCII white space
+    {"0 * * * *\u00a0root run", SYS, false},   // between a field and the user
+    {"0 * * * * \u00e9t\u00e9", USR, false},   // a command that starts non-ASCII
+    {"0 * * * * \u3000run", USR, false},       // ideographic space before the command
+    {"0 * * * * root", SYS, false},            // no command
+    {"0 * * * *", USR, false},                 // no command
+    {"0 * * * * root ", SYS, false},           // untrimmed: white space, no command
+    {"0 * * x! * root run", SYS, false},       // a character no field may hold
     {std::string_view("0 * * * * ro\0t run", 17), SYS, true},  // NUL is part of a user name
     {"0 * * * * u v", SYS, true},
 };
@@ -92,10 +92,12 @@ TEST(SplitColumns, ShortcutAgreesOnRandomLines) {
   // split, so that the shortcut takes some and declines others.
   const std::string long_digits(40, '7');
   const std::string_view columns[] = {
-      "*", "0", "15", "1-5", "*/2", "jan-jun", "1,15", "root", "r\u00e9my", "x!", "#", "",
-      "\u00a0", "a\u2003b", std::string_view("n\0l", 3), "\xff", long_digits};
-  const std::string_view gaps[] = {" ", "  ", "\t", " \t ", "\v\r", "\u00a0", " \u0085",
-                                   "\u3000 ", ""};
+      "*",       "0",        "15",     "1-5",       "*/2",
+      "jan-jun", "1,15",     "root",   "r\u00e9my", "x!",
+      "#",       "",         "\u00a0", "a\u2003b",  std::string_view("n\0l", 3),
+      "\xff",    long_digits};
+  const std::string_view gaps[] = {" ",      "  ",      "\t",      " \t ", "\v\r",
+                                   "\u00a0", " \u0085", "\u3000 ", ""};
   std::mt19937 random(20261208);
   const auto pick = [&random](const auto& list) {
     return list[std::uniform_int_distribution<std::size_t>(0, std::size(list) - 1)(random)];

@@ -35,10 +35,14 @@ std::size_t check_sequence(std::string_view text, std::size_t pos, Utf8Fault& fa
     const unsigned char b = at(i);
     bool ok = is_continuation(b);
     if (i == 1 && ok) {
-      if (first == 0xE0) ok = b >= 0xA0;
-      else if (first == 0xED) ok = b <= 0x9F;
-      else if (first == 0xF0) ok = b >= 0x90;
-      else if (first == 0xF4) ok = b <= 0x8F;
+      if (first == 0xE0)
+        ok = b >= 0xA0;
+      else if (first == 0xED)
+        ok = b <= 0x9F;
+      else if (first == 0xF0)
+        ok = b >= 0x90;
+      else if (first == 0xF4)
+        ok = b <= 0x8F;
     }
     if (!ok) {
       fault = {pos, i};
@@ -63,9 +67,12 @@ std::size_t decode_utf8(std::string_view text, std::size_t pos, char32_t& c) {
     return 1;
   }
   const auto b = [&](std::size_t i) { return static_cast<char32_t>(text[pos + i]) & 0x3F; };
-  if (n == 2) c = ((b0 & 0x1Fu) << 6) | b(1);
-  else if (n == 3) c = ((b0 & 0x0Fu) << 12) | (b(1) << 6) | b(2);
-  else c = ((b0 & 0x07u) << 18) | (b(1) << 12) | (b(2) << 6) | b(3);
+  if (n == 2)
+    c = ((b0 & 0x1Fu) << 6) | b(1);
+  else if (n == 3)
+    c = ((b0 & 0x0Fu) << 12) | (b(1) << 6) | b(2);
+  else
+    c = ((b0 & 0x07u) << 18) | (b(1) << 12) | (b(2) << 6) | b(3);
   return n;
 }
 

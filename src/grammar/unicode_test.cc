@@ -1,13 +1,13 @@
 // Tests trim, validate_utf8, lossy_utf8 and decode_utf8.
 #include "grammar/unicode.h"
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lintkeeper {
 namespace {
@@ -69,7 +69,9 @@ TEST(Trim, ReturnsAViewIntoTheText) {
 
 TEST(TrimAscii, SameAsTrimOnEveryAsciiText) {
   // Every text of up to three bytes drawn from white space, its neighbours and letters.
-  constexpr std::string_view bytes = "\t\n\v\f\r \x08\x0e\x1c\x7f" "a";
+  constexpr std::string_view bytes =
+      "\t\n\v\f\r \x08\x0e\x1c\x7f"
+      "a";
   std::vector<std::string> texts = {""};
   for (int length = 1; length <= 3; ++length) {
     std::vector<std::string> longer;

@@ -89,8 +89,7 @@ std::string_view type_of(const LineMessage& m) {
 
 class CaseWriter {
  public:
-  CaseWriter(BufferedFile& file, std::string_view path, std::uint64_t warnings,
-             std::uint64_t limit)
+  CaseWriter(BufferedFile& file, std::string_view path, std::uint64_t warnings, std::uint64_t limit)
       : file_(file), path_(path), over_limit_(warnings > limit) {}
 
   bool fails(std::span<const LineMessage> messages) const {
@@ -163,14 +162,30 @@ std::string escape_xml(std::string_view text) {
     char32_t c = 0;
     const std::size_t n = decode_utf8(text, pos, c);
     switch (c) {
-      case U'\t': out += "&#9;"; break;
-      case U'\n': out += "&#10;"; break;
-      case U'\r': out += "&#13;"; break;
-      case U'"': out += "&quot;"; break;
-      case U'&': out += "&amp;"; break;
-      case U'\'': out += "&apos;"; break;
-      case U'<': out += "&lt;"; break;
-      case U'>': out += "&gt;"; break;
+      case U'\t':
+        out += "&#9;";
+        break;
+      case U'\n':
+        out += "&#10;";
+        break;
+      case U'\r':
+        out += "&#13;";
+        break;
+      case U'"':
+        out += "&quot;";
+        break;
+      case U'&':
+        out += "&amp;";
+        break;
+      case U'\'':
+        out += "&apos;";
+        break;
+      case U'<':
+        out += "&lt;";
+        break;
+      case U'>':
+        out += "&gt;";
+        break;
       default:
         if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF) {
           out += "\xEF\xBF\xBD";

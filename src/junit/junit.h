@@ -1,10 +1,11 @@
 // JUnit XML report: one test case for the file and one per line worth showing.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 #include "cli/args.h"
 #include "report/report.h"

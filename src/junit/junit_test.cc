@@ -1,7 +1,6 @@
 // Tests the JUnit writer: XML escaping and whole reports for small hand-built runs.
 #include "junit/junit.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 #include "report/output.h"
 

@@ -29,8 +29,7 @@ struct LineRecord {
 
 class LineStore {
  public:
-  void append(std::uint64_t number, std::string_view text,
-              std::span<const LineMessage> messages);
+  void append(std::uint64_t number, std::string_view text, std::span<const LineMessage> messages);
   std::size_t size() const { return count_; }
 
   // Walks the records in file order. The record's views stay valid while the store lives,

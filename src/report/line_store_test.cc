@@ -2,11 +2,11 @@
 // records larger than a chunk and numbers of every varint length.
 #include "report/line_store.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lintkeeper {
 namespace {

@@ -1,8 +1,9 @@
 // Buffered output: the write loop.
 #include "report/output.h"
 
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace lintkeeper {
 

@@ -21,8 +21,8 @@ char letter(Severity severity, bool upper) {
 
 char* Report::text_room(std::size_t size) {
   if (line_texts_size_ + size > line_texts_capacity_) {
-    const std::size_t capacity = std::max({std::size_t{4096}, 2 * line_texts_capacity_,
-                                           line_texts_size_ + size});
+    const std::size_t capacity =
+        std::max({std::size_t{4096}, 2 * line_texts_capacity_, line_texts_size_ + size});
     auto fresh = std::make_unique_for_overwrite<char[]>(capacity);
     if (line_texts_size_ > 0) std::memcpy(fresh.get(), line_texts_.get(), line_texts_size_);
     for (LineMessage& m : line_messages_) {
@@ -66,7 +66,8 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
     out_.write(": ");
     out_.write(text);
     out_.write("\n");
-    const std::string_view pad = std::string_view("                      ").substr(0, digits.size());
+    const std::string_view pad =
+        std::string_view("                      ").substr(0, digits.size());
     for (const LineMessage& m : line_messages_) {
       out_.write(m.severity == Severity::Error ? "e: " : "w: ");
       out_.write(pad);

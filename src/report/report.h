@@ -5,9 +5,9 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <string>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>

@@ -2,13 +2,13 @@
 // messages, the summary, quiet runs and the exit status.
 #include "report/report.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "report/output.h"
 
@@ -187,7 +187,8 @@ TEST(FinishLine, KeepsManyLongMessagesOfOneLine) {
       const std::string text = std::to_string(i) + std::string(40, 'a' + i % 26);
       report.add_error(MessageKind::LINE_ERROR, text);
       if (round == 0) expected += "  E: LINE_ERROR: " + text + "\n";
-      if (i == 150) report.add_warning_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
+      if (i == 150)
+        report.add_warning_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
     }
     ASSERT_EQ(report.line_messages().size(), 301u);
     EXPECT_EQ(report.line_messages()[0].text, "0" + std::string(40, 'a'));

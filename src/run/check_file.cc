@@ -50,12 +50,13 @@ void print_parsed(const CrontabLine& line, const Args& args, Output& out) {
 
 void report_utf8_fault(std::uint64_t number, const Utf8Fault& fault, Report& report) {
   if (fault.length == 0) {
-    report.add_file_error(fmt::format("error reading line {}: incomplete utf-8 byte sequence from index {}",
-                                      number, fault.index));
+    report.add_file_error(
+        fmt::format("error reading line {}: incomplete utf-8 byte sequence from index {}", number,
+                    fault.index));
   } else {
-    report.add_file_error(fmt::format(
-        "error reading line {}: invalid utf-8 sequence of {} bytes from index {}", number,
-        fault.length, fault.index));
+    report.add_file_error(
+        fmt::format("error reading line {}: invalid utf-8 sequence of {} bytes from index {}",
+                    number, fault.length, fault.index));
   }
 }
 

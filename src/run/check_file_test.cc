@@ -2,10 +2,10 @@
 // cron processes.
 #include "run/check_file.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 namespace lintkeeper {
 namespace {

@@ -2,12 +2,13 @@
 // and what it knows of a line being plain ASCII.
 #include "run/line_reader.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lintkeeper {
 namespace {
