@@ -13,11 +13,11 @@
 #include <variant>
 #include <vector>
 
+#include "base/overloaded.h"
+#include "base/unicode.h"
 #include "fuzz/fuzz_check.h"
-#include "grammar/overloaded.h"
 #include "grammar/parse_line.h"
 #include "grammar/print.h"
-#include "grammar/unicode.h"
 
 namespace lintkeeper {
 namespace {

@@ -4,10 +4,10 @@
 #include <array>
 #include <variant>
 
+#include "base/overloaded.h"
+#include "base/unicode.h"
 #include "checks/check_user.h"
 #include "fields/check_fields.h"
-#include "grammar/overloaded.h"
-#include "grammar/unicode.h"
 
 namespace lintkeeper {
 

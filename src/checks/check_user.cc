@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "grammar/char_class.h"
+#include "base/chars.h"
 
 namespace lintkeeper {
 

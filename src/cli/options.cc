@@ -3,7 +3,7 @@
 
 #include <fmt/format.h>
 
-#include "grammar/unicode.h"
+#include "base/unicode.h"
 #include "report/message_kind.h"
 
 namespace lintkeeper {

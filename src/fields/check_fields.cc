@@ -7,8 +7,8 @@
 
 #include <fmt/format.h>
 
+#include "base/overloaded.h"
 #include "fields/time_fields.h"
-#include "grammar/overloaded.h"
 
 namespace lintkeeper {
 

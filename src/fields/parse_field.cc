@@ -7,8 +7,8 @@
 
 #include <fmt/format.h>
 
-#include "grammar/char_class.h"
-#include "grammar/unicode.h"
+#include "base/chars.h"
+#include "base/unicode.h"
 
 namespace lintkeeper {
 

@@ -3,7 +3,7 @@
 
 #include <variant>
 
-#include "grammar/overloaded.h"
+#include "base/overloaded.h"
 
 namespace lintkeeper {
 

@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-#include "grammar/small_vector.h"
+#include "base/small_vector.h"
 
 namespace lintkeeper {
 

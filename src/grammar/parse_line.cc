@@ -10,9 +10,9 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/chars.h"
+#include "base/unicode.h"
 #include "fields/parse_field.h"
-#include "grammar/char_class.h"
-#include "grammar/unicode.h"
 
 namespace lintkeeper {
 

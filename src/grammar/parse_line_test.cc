@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "grammar/overloaded.h"
+#include "base/overloaded.h"
 #include "grammar/print.h"
 
 namespace lintkeeper {

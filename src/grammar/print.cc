@@ -8,8 +8,8 @@
 #include <fmt/format.h>
 #include <unicode/uchar.h>
 
-#include "grammar/overloaded.h"
-#include "grammar/unicode.h"
+#include "base/overloaded.h"
+#include "base/unicode.h"
 
 namespace lintkeeper {
 

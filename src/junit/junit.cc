@@ -10,8 +10,8 @@
 
 #include <fmt/format.h>
 
-#include "grammar/unicode.h"
-#include "report/os_error.h"
+#include "base/os_error.h"
+#include "base/unicode.h"
 
 namespace lintkeeper {
 

@@ -11,13 +11,13 @@
 
 #include <fmt/format.h>
 
+#include "base/chars.h"
+#include "base/os_error.h"
+#include "base/unicode.h"
 #include "checks/check_line.h"
-#include "grammar/char_class.h"
 #include "grammar/parse_line.h"
 #include "grammar/print.h"
-#include "grammar/unicode.h"
 #include "junit/junit.h"
-#include "report/os_error.h"
 #include "run/line_reader.h"
 
 namespace lintkeeper {

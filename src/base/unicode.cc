@@ -1,5 +1,5 @@
 // UTF-8 decoding, validation and white space.
-#include "grammar/unicode.h"
+#include "base/unicode.h"
 
 #include <cstdint>
 

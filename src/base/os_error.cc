@@ -1,5 +1,5 @@
 // The text of an error reported by the operating system.
-#include "report/os_error.h"
+#include "base/os_error.h"
 
 #include <cstring>
 

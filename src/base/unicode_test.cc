@@ -1,5 +1,5 @@
 // Tests trim, validate_utf8, lossy_utf8 and decode_utf8.
-#include "grammar/unicode.h"
+#include "base/unicode.h"
 
 #include <cstddef>
 #include <cstdint>
