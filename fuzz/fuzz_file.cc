@@ -16,9 +16,9 @@
 
 #include <fmt/format.h>
 
+#include "base/output.h"
 #include "cli/args.h"
 #include "fuzz/fuzz_check.h"
-#include "report/output.h"
 #include "report/report.h"
 #include "run/check_file.h"
 
@@ -76,7 +76,7 @@ void check_text_report(std::string_view out, const Report& report, std::uint64_t
   }
   std::uint64_t file_errors = 0, file_warnings = 0;
   for (const LineMessage& m : report.file_messages()) {
-    (m.severity == Severity::Error ? file_errors : file_warnings) += 1;
+    (m.severity() == Severity::Error ? file_errors : file_warnings) += 1;
   }
   check(line_errors + file_errors == errors, "errors counted but not shown", out);
   check(line_warnings + file_warnings == warnings, "warnings counted but not shown", out);
@@ -100,7 +100,7 @@ void check_text_report(std::string_view out, const Report& report, std::uint64_t
 void check_records(const Report& report, std::uint64_t errors, std::uint64_t warnings) {
   std::uint64_t e = 0, w = 0;
   for (const LineMessage& m : report.file_messages()) {
-    (m.severity == Severity::Error ? e : w) += 1;
+    (m.severity() == Severity::Error ? e : w) += 1;
   }
   LineStore::Cursor cursor = report.lines();
   LineRecord record;
@@ -110,8 +110,8 @@ void check_records(const Report& report, std::uint64_t errors, std::uint64_t war
     previous = record.number;
     bool warning_seen = false;
     for (const LineMessage& m : record.messages) {
-      check(m.kind.has_value(), "a line message without a kind");
-      if (m.severity == Severity::Error) {
+      check(kind_info(m.kind).scope == Scope::Line, "a line message of a file kind");
+      if (m.severity() == Severity::Error) {
         check(!warning_seen, "a line's error comes after its warning");
         ++e;
       } else {

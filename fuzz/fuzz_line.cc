@@ -79,10 +79,10 @@ void check_field(const Field& field, std::string_view line) {
   }
 }
 
-template <typename Line>
-std::vector<std::string_view> field_texts(const Line& line) {
-  return {line.minutes.text, line.hours.text, line.days.text, line.months.text,
-          line.week_days.text};
+std::vector<std::string_view> field_texts(const Schedule& schedule) {
+  std::vector<std::string_view> texts;
+  for (const Field& field : schedule.fields) texts.push_back(field.text);
+  return texts;
 }
 
 void check_members(const CrontabLine& parsed, std::string_view line, CrontabFlavor flavor) {
@@ -124,17 +124,13 @@ void check_members(const CrontabLine& parsed, std::string_view line, CrontabFlav
                  },
                  [&](const Standard& s) {
                    check(user_crontab, "a Standard line in a system crontab", line);
-                   for (const Field* f : {&s.minutes, &s.hours, &s.days, &s.months, &s.week_days}) {
-                     check_field(*f, line);
-                   }
+                   for (const Field& f : s.schedule.fields) check_field(f, line);
                    in(s.command);
                    check_command(s.command, line);
                  },
                  [&](const System& s) {
                    check(!user_crontab, "a System line in a user crontab", line);
-                   for (const Field* f : {&s.minutes, &s.hours, &s.days, &s.months, &s.week_days}) {
-                     check_field(*f, line);
-                   }
+                   for (const Field& f : s.schedule.fields) check_field(f, line);
                    in(s.user);
                    check_word(s.user, line, "a bad user column");
                    in(s.command);
@@ -158,15 +154,16 @@ void check_echo(const CrontabLine& parsed, std::string_view line, CrontabFlavor 
   if (const auto* sys = std::get_if<System>(&parsed)) {
     const auto* t = std::get_if<System>(&again);
     check(t != nullptr, "the echo of a System line is not a System line", detail);
-    check(
-        field_texts(*sys) == field_texts(*t) && sys->user == t->user && sys->command == t->command,
-        "the echo of a System line reads back differently", detail);
+    check(field_texts(sys->schedule) == field_texts(t->schedule) && sys->user == t->user &&
+              sys->command == t->command,
+          "the echo of a System line reads back differently", detail);
     check(format_debug(parsed) == format_debug(again), "the echo of a System line has other items",
           detail);
   } else if (const auto* std_line = std::get_if<Standard>(&parsed)) {
     const auto* t = std::get_if<Standard>(&again);
     check(t != nullptr, "the echo of a Standard line is not a Standard line", detail);
-    check(field_texts(*std_line) == field_texts(*t) && std_line->command == t->command,
+    check(field_texts(std_line->schedule) == field_texts(t->schedule) &&
+              std_line->command == t->command,
           "the echo of a Standard line reads back differently", detail);
     check(format_debug(parsed) == format_debug(again),
           "the echo of a Standard line has other items", detail);

@@ -1,4 +1,4 @@
-// The fixed ASCII character sets of the grammar, as one lookup table.
+// The ASCII character facts: each set defined once, and a lookup table of the sets.
 #pragma once
 
 #include <array>
@@ -6,34 +6,45 @@
 
 namespace lintkeeper {
 
+// ASCII white space: the space and the controls from tab to carriage return.
+inline constexpr char kSpace = ' ';
+inline constexpr char kFirstSpaceControl = '\t';
+inline constexpr char kLastSpaceControl = '\r';
+
+constexpr bool is_ascii_space(char c) {
+  return c == kSpace || (c >= kFirstSpaceControl && c <= kLastSpaceControl);
+}
+// Plain comparisons: they need no memory access.
+constexpr bool is_ascii_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
+constexpr bool is_ascii_letter(char c) {
+  return static_cast<unsigned char>((c | 0x20) - 'a') <= 'z' - 'a';
+}
+
 enum CharClass : std::uint8_t {
-  kIdentStart = 1 << 0,  // A-Z a-z _
-  kIdentChar = 1 << 1,   // identifier start and 0-9
-  kFieldChar = 1 << 2,   // A-Z a-z 0-9 * , - /
-  kAsciiSpace = 1 << 3,  // tab, line feed, vertical tab, form feed, carriage return, space
-  kDigit = 1 << 4,
-  kLetter = 1 << 5,
-  kUserForbidden = 1 << 6,  // ASCII punctuation other than - . _
+  kIdentStart = 1 << 0,     // A-Z a-z _
+  kIdentChar = 1 << 1,      // identifier start and 0-9
+  kFieldChar = 1 << 2,      // A-Z a-z 0-9 * , - /
+  kAsciiSpace = 1 << 3,     // is_ascii_space
+  kUserForbidden = 1 << 4,  // ASCII punctuation other than - . _
 };
 
 namespace detail {
+constexpr bool is_punctuation(int c) {
+  return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
+         (c >= '{' && c <= '~');
+}
 constexpr std::array<std::uint8_t, 256> make_char_classes() {
   std::array<std::uint8_t, 256> t{};
-  for (int c = 0; c < 256; ++c) {
+  for (int i = 0; i < 256; ++i) {
+    const char c = static_cast<char>(i);
+    const bool letter = is_ascii_letter(c), digit = is_ascii_digit(c);
     std::uint8_t bits = 0;
-    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    const bool digit = c >= '0' && c <= '9';
     if (letter || c == '_') bits |= kIdentStart;
     if (letter || digit || c == '_') bits |= kIdentChar;
     if (letter || digit || c == '*' || c == ',' || c == '-' || c == '/') bits |= kFieldChar;
-    if (c == ' ' || (c >= 0x09 && c <= 0x0D)) bits |= kAsciiSpace;
-    if (digit) bits |= kDigit;
-    if (letter) bits |= kLetter;
-    if ((c >= 0x21 && c <= 0x2C) || c == 0x2F || (c >= 0x3A && c <= 0x40) ||
-        (c >= 0x5B && c <= 0x5E) || c == 0x60 || (c >= 0x7B && c <= 0x7E)) {
-      bits |= kUserForbidden;
-    }
-    t[static_cast<std::size_t>(c)] = bits;
+    if (is_ascii_space(c)) bits |= kAsciiSpace;
+    if (is_punctuation(i) && c != '-' && c != '.' && c != '_') bits |= kUserForbidden;
+    t[static_cast<std::size_t>(i)] = bits;
   }
   return t;
 }

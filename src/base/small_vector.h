@@ -43,12 +43,6 @@ class SmallVector {
     if (heap_) std::free(heap_);
   }
 
-  void push_back(const T& value) {
-    if (size_ == capacity_) grow(capacity_ * 2);
-    std::memcpy(static_cast<void*>(data() + size_), &value, sizeof(T));
-    ++size_;
-  }
-
   // Room for one more element, to be built in place and then kept with commit_back(); the
   // element is not counted until then.
   void* prepare_back() {

@@ -78,7 +78,7 @@ std::size_t decode_utf8(std::string_view text, std::size_t pos, char32_t& c) {
 
 std::size_t white_space_at_slow(std::string_view text, std::size_t pos) {
   const auto b0 = static_cast<unsigned char>(text[pos]);
-  if (b0 != 0xC2 && b0 != 0xE1 && b0 != 0xE2 && b0 != 0xE3) return 0;  // fast path
+  if (!WHITE_SPACE_LEAD_BYTES[b0]) return 0;
   char32_t c = 0;
   const std::size_t n = decode_utf8(text, pos, c);
   return is_white_space(c) ? n : 0;

@@ -1,6 +1,7 @@
 // Line checks: dispatch by line kind; assignments, @ directives, commands, unknown lines.
 #include "checks/check_line.h"
 
+#include <algorithm>
 #include <array>
 #include <variant>
 
@@ -13,38 +14,36 @@ namespace lintkeeper {
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kAtNames{"reboot", "yearly", "annually", "monthly",
-                                                   "weekly", "daily",  "midnight", "hourly"};
+constexpr auto kAtNames = std::to_array<std::string_view>(
+    {"reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"});
+
+// The shortest and longest of the names: a name outside them needs no comparison.
+constexpr auto kAtNameSizes = std::minmax_element(
+    kAtNames.begin(), kAtNames.end(), [](auto a, auto b) { return a.size() < b.size(); });
+constexpr std::size_t kShortestAtName = kAtNameSizes.first->size();
+constexpr std::size_t kLongestAtName = kAtNameSizes.second->size();
 
 void check_assignment(const EnvVar& var, Report& report) {
   if (trim(var.value).empty()) {
-    report.add_error(MessageKind::QUOTE_VALUES,
-                     std::string_view("Variable assignments in crontabs must contain "
-                                      "non-whitespace characters (try quotes)."));
+    report.add(MessageKind::QUOTE_VALUES,
+               "Variable assignments in crontabs must contain non-whitespace characters (try "
+               "quotes).");
   }
   if (var.value.find('$') != std::string_view::npos) {
-    report.add_warning(MessageKind::SHELL_VAR,
-                       std::string_view("Variable assignments in crontabs are not like shell.  "
-                                        "$VAR is not expanded."));
+    report.add(MessageKind::SHELL_VAR,
+               "Variable assignments in crontabs are not like shell.  $VAR is not expanded.");
   }
   if (has_trailing_comment(var.value)) {
-    report.add_error(MessageKind::COMMENT,
-                     std::string_view("Variable assignments in crontabs are not like shell.  "
-                                      "# comment is not allowed."));
+    report.add(MessageKind::COMMENT,
+               "Variable assignments in crontabs are not like shell.  # comment is not allowed.");
   }
 }
 
 void check_command(std::string_view command, Report& report) {
   if (find_bare_percent(command)) {
-    report.add_warning(
-        MessageKind::BARE_PERCENT,
-        std::string_view("A bare % is a line break in crontab and is commonly not intended."));
+    report.add(MessageKind::BARE_PERCENT,
+               "A bare % is a line break in crontab and is commonly not intended.");
   }
-}
-
-template <typename Line>
-ScheduleFields schedule_of(const Line& line) {
-  return {&line.minutes, &line.hours, &line.days, &line.months, &line.week_days};
 }
 
 }  // namespace
@@ -76,7 +75,7 @@ bool find_bare_percent(std::string_view command) {
 }
 
 bool is_valid_at_name(std::string_view name) {
-  if (name.size() < 5 || name.size() > 8) return false;
+  if (name.size() < kShortestAtName || name.size() > kLongestAtName) return false;
   for (const std::string_view valid : kAtNames) {
     if (valid == name) return true;
   }
@@ -92,23 +91,21 @@ void check_line(const CrontabLine& line, const Args& args, Report& report) {
           [&](const EnvVar& v) { check_assignment(v, report); },
           [&](const Special& s) {
             if (!is_valid_at_name(s.macro_name)) {
-              report.add_error(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
+              report.add(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
             }
             if (s.user) check_user(*s.user, args, report);
             check_command(s.command, report);
           },
           [&](const Standard& s) {
-            check_fields(schedule_of(s), report);
+            check_fields(s.schedule, report);
             check_command(s.command, report);
           },
           [&](const System& s) {
-            check_fields(schedule_of(s), report);
+            check_fields(s.schedule, report);
             check_user(s.user, args, report);
             check_command(s.command, report);
           },
-          [&](const Unknown&) {
-            report.add_error(MessageKind::LINE_ERROR, std::string_view("Failed to parse line."));
-          },
+          [&](const Unknown&) { report.add(MessageKind::LINE_ERROR, "Failed to parse line."); },
       },
       line);
 }

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/output.h"
 #include "fields/parse_field.h"
-#include "report/output.h"
 
 namespace lintkeeper {
 namespace {
@@ -120,33 +120,27 @@ constexpr std::string_view kHoursNotMinutes =
 std::vector<std::string> added(const Report& report) {
   std::vector<std::string> out;
   for (const LineMessage& m : report.line_messages()) {
-    out.push_back((m.severity == Severity::Error ? "E: " : "W: ") + message_text(m));
+    out.push_back((m.severity() == Severity::Error ? "E: " : "W: ") + message_text(m));
   }
   return out;
 }
 
-// Holds the texts and fields that a CrontabLine built by hand points into.
-struct Schedule {
-  Field minutes, hours, days, months, week_days;
-  explicit Schedule(std::string_view m, std::string_view h, std::string_view d, std::string_view mo,
-                    std::string_view w)
-      : minutes(parse_field(m)),
-        hours(parse_field(h)),
-        days(parse_field(d)),
-        months(parse_field(mo)),
-        week_days(parse_field(w)) {}
+// The fields of a CrontabLine built by hand; they point into the texts given.
+struct Fields {
+  Schedule schedule;
+  explicit Fields(std::string_view m, std::string_view h, std::string_view d, std::string_view mo,
+                  std::string_view w)
+      : schedule(parse_schedule({m, h, d, mo, w})) {}
   System system(std::string_view user, std::string_view command) const {
-    return {minutes, hours, days, months, week_days, user, command};
+    return {schedule, user, command};
   }
-  Standard standard(std::string_view command) const {
-    return {minutes, hours, days, months, week_days, command};
-  }
+  Standard standard(std::string_view command) const { return {schedule, command}; }
 };
 
 TEST(CheckLine, MessagesByLineKindInCheckOrder) {
-  const Schedule daily_at_3("0", "3", "*", "*", "*");
-  const Schedule every_minute_at_3("*", "3", "*", "*", "*");
-  const Schedule out_of_range("60", "3", "*", "*", "*");
+  const Fields daily_at_3("0", "3", "*", "*", "*");
+  const Fields every_minute_at_3("*", "3", "*", "*", "*");
+  const Fields out_of_range("60", "3", "*", "*", "*");
   struct Case {
     std::string_view name;
     CrontabLine line;

@@ -61,18 +61,18 @@ void check_user(std::string_view user, const Args& args, Report& report) {
     return;
   }
   if (user.size() > kMaxNameChars && scalar_count(user) > kMaxNameChars) {
-    report.add_error(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
+    report.add(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
     return;
   }
   if ((!user.empty() && user.front() == '-') || has_forbidden(user)) {
-    report.add_error(MessageKind::INVALID_USER, "Invalid username \"{}\"", user);
+    report.add(MessageKind::INVALID_USER, "Invalid username \"{}\"", user);
     return;
   }
   // A switched-off warning needs no look-up: its answer could not be seen.
   if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
   if (args.no_check_passwd || lookup_user(user) != UserLookup::Found) {
     // Joined without a format string: this message can come on every line of a large crontab.
-    report.add_warning_joined(MessageKind::USER_NOT_FOUND, "User \"", user, "\" not found.");
+    report.add_joined(MessageKind::USER_NOT_FOUND, "User \"", user, "\" not found.");
   }
 }
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "report/output.h"
+#include "base/output.h"
 
 namespace lintkeeper {
 namespace {
@@ -27,7 +27,7 @@ std::vector<std::string> check(std::string_view user, const Args& args) {
   check_user(user, args, report);
   std::vector<std::string> messages;
   for (const LineMessage& m : report.line_messages()) {
-    messages.push_back((m.severity == Severity::Error ? "E: " : "W: ") + message_text(m));
+    messages.push_back((m.severity() == Severity::Error ? "E: " : "W: ") + message_text(m));
   }
   return messages;
 }

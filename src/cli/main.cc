@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/output.h"
 #include "cli/options.h"
-#include "report/output.h"
 #include "report/report.h"
 #include "run/check_file.h"
 

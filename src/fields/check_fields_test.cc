@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/output.h"
 #include "fields/parse_field.h"
-#include "report/output.h"
 #include "report/report.h"
 
 namespace lintkeeper {
@@ -40,30 +40,24 @@ struct Case {
   std::vector<Message> messages;
 };
 
-// Parses the five fields of a schedule; the Fields view into the schedule text.
-std::array<Field, 5> parse_schedule(std::string_view schedule) {
-  std::array<Field, 5> fields;
-  for (Field& field : fields) {
-    const std::size_t space = schedule.find(' ');
-    field = parse_field(schedule.substr(0, space));
-    schedule = space == std::string_view::npos ? std::string_view() : schedule.substr(space + 1);
+// Parses the five fields of a schedule written with single spaces; the fields view into it.
+Schedule schedule_of(std::string_view text) {
+  std::array<std::string_view, Schedule::kFieldCount> texts;
+  for (std::string_view& field : texts) {
+    const std::size_t space = text.find(' ');
+    field = text.substr(0, space);
+    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
   }
-  return fields;
-}
-
-std::vector<Message> current_messages(const Report& report) {
-  std::vector<Message> messages;
-  for (const LineMessage& m : report.line_messages()) {
-    EXPECT_TRUE(m.kind.has_value()) << m.text;
-    messages.push_back({m.severity, m.kind.value_or(MessageKind::LINE_ERROR), std::string(m.text)});
-  }
-  return messages;
+  return parse_schedule(texts);
 }
 
 std::vector<Message> check(std::string_view schedule, Report& report) {
-  const std::array<Field, 5> fields = parse_schedule(schedule);
-  check_fields({&fields[0], &fields[1], &fields[2], &fields[3], &fields[4]}, report);
-  return current_messages(report);
+  check_fields(schedule_of(schedule), report);
+  std::vector<Message> messages;
+  for (const LineMessage& m : report.line_messages()) {
+    messages.push_back({m.severity(), m.kind, std::string(m.text)});
+  }
+  return messages;
 }
 
 std::vector<Message> check(std::string_view schedule) {

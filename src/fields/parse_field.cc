@@ -14,9 +14,6 @@ namespace lintkeeper {
 
 namespace {
 
-// Plain comparisons rather than the class table: they need no memory access.
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
-bool is_letter(char c) { return static_cast<unsigned char>((c | 0x20) - 'a') <= 'z' - 'a'; }
 
 // Where reading an item stopped when it did not succeed.
 enum class Outcome { Ok, Incomplete, BadChar };
@@ -52,7 +49,7 @@ class ItemReader {
       item(StarStep{step});
       return Outcome::Ok;
     }
-    if (is_digit(c)) {
+    if (is_ascii_digit(c)) {
       std::uint64_t start = 0, end = 0, step = 0;
       read_number(start);
       if (!take('-')) {
@@ -68,7 +65,7 @@ class ItemReader {
       item(RangeStep{start, end, step});
       return Outcome::Ok;
     }
-    if (is_letter(c)) {
+    if (is_ascii_letter(c)) {
       std::string_view start, end;
       std::uint64_t step = 0;
       read_name(start);
@@ -92,11 +89,11 @@ class ItemReader {
   // Overlong digit runs saturate; the range check reports them with the field name.
   Outcome read_number(std::uint64_t& value) {
     if (p_ == end_) return Outcome::Incomplete;
-    if (!is_digit(*p_)) return Outcome::BadChar;
+    if (!is_ascii_digit(*p_)) return Outcome::BadChar;
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
     constexpr std::uint64_t kSafe = (kMax - 9) / 10;  // below it, one more digit cannot overflow
     std::uint64_t v = static_cast<std::uint64_t>(*p_++ - '0');
-    while (p_ != end_ && is_digit(*p_)) {
+    while (p_ != end_ && is_ascii_digit(*p_)) {
       const auto digit = static_cast<std::uint64_t>(*p_++ - '0');
       if (v <= kSafe) {
         v = v * 10 + digit;
@@ -110,9 +107,9 @@ class ItemReader {
 
   Outcome read_name(std::string_view& name) {
     if (p_ == end_) return Outcome::Incomplete;
-    if (!is_letter(*p_)) return Outcome::BadChar;
+    if (!is_ascii_letter(*p_)) return Outcome::BadChar;
     const char* const start = p_++;
-    while (p_ != end_ && is_letter(*p_)) ++p_;
+    while (p_ != end_ && is_ascii_letter(*p_)) ++p_;
     name = {start, static_cast<std::size_t>(p_ - start)};
     return Outcome::Ok;
   }
@@ -149,8 +146,8 @@ void parse_field(std::string_view text, Field& field) {
     field.items.commit_back();
     return;
   }
-  if (!text.empty() && text.size() <= 2 && is_digit(text[0]) &&
-      (text.size() == 1 || is_digit(text[1]))) {
+  if (!text.empty() && text.size() <= 2 && is_ascii_digit(text[0]) &&
+      (text.size() == 1 || is_ascii_digit(text[1]))) {
     const auto tens = text.size() == 2 ? static_cast<std::uint64_t>(text[0] - '0') : 0;
     ::new (field.items.prepare_back())
         FieldItem(Time{tens * 10 + static_cast<std::uint64_t>(text.back() - '0')});
@@ -184,6 +181,17 @@ void parse_field(std::string_view text, Field& field) {
     }
     field.items.commit_back();
   }
+}
+
+void parse_schedule(const std::array<std::string_view, Schedule::kFieldCount>& texts,
+                    Schedule& schedule) {
+  for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) parse_field(texts[i], schedule.fields[i]);
+}
+
+Schedule parse_schedule(const std::array<std::string_view, Schedule::kFieldCount>& texts) {
+  Schedule schedule;
+  parse_schedule(texts, schedule);
+  return schedule;
 }
 
 }  // namespace lintkeeper

@@ -1,6 +1,7 @@
 // Time-field parser: one token in, one Field out; never fails.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 #include "grammar/line.h"
@@ -13,5 +14,10 @@ namespace lintkeeper {
 Field parse_field(std::string_view text);
 // The same, into a fresh (default-constructed) Field.
 void parse_field(std::string_view text, Field& field);
+
+// Parses the five field texts of a scheduled line, in column order, into schedule.
+void parse_schedule(const std::array<std::string_view, Schedule::kFieldCount>& texts,
+                    Schedule& schedule);
+Schedule parse_schedule(const std::array<std::string_view, Schedule::kFieldCount>& texts);
 
 }  // namespace lintkeeper

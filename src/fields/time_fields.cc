@@ -22,23 +22,29 @@ std::string item_text(const FieldItem& item) {
       item);
 }
 
+namespace {
+
+// Every allowed name has the same length.
+constexpr std::size_t kNameLength = MONTH_NAMES[0].size();
+constexpr bool all_names_have_length(std::span<const std::string_view> names) {
+  for (const std::string_view name : names) {
+    if (name.size() != kNameLength) return false;
+  }
+  return true;
+}
+static_assert(all_names_have_length(MONTH_NAMES) && all_names_have_length(WEEKDAY_NAMES));
+
+}  // namespace
+
 bool is_valid_name(const FieldSpec& spec, std::string_view name) {
-  // Every allowed name has three letters; names hold ASCII letters only, so setting the
-  // 0x20 bit lower-cases them.
-  if (name.size() != 3) return false;
-  const char lower[3] = {static_cast<char>(name[0] | 0x20), static_cast<char>(name[1] | 0x20),
-                         static_cast<char>(name[2] | 0x20)};
+  if (name.size() != kNameLength) return false;
+  // Names hold ASCII letters only, so setting the 0x20 bit lower-cases them.
+  char lower[kNameLength];
+  for (std::size_t i = 0; i < kNameLength; ++i) lower[i] = static_cast<char>(name[i] | 0x20);
   for (const std::string_view allowed : spec.names) {
-    if (allowed == std::string_view(lower, 3)) return true;
+    if (allowed == std::string_view(lower, kNameLength)) return true;
   }
   return false;
-}
-
-void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
-                std::vector<std::string>& texts) {
-  if (is_valid_name(spec, name)) return;
-  texts.push_back(
-      fmt::format("{} is not valid for field \"{}\" ({})", name, spec.display_name, item));
 }
 
 }  // namespace lintkeeper

@@ -6,7 +6,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include <fmt/format.h>
 
@@ -15,7 +14,8 @@
 namespace lintkeeper {
 
 struct FieldSpec {
-  std::string_view display_name;
+  std::string_view display_name;            // as messages quote it: "day of month"
+  std::string_view member_name;             // as the debug forms label it: "days"
   std::span<const std::string_view> names;  // allowed names, lower case; may be empty
   std::uint64_t min, max;                   // both inclusive
 };
@@ -27,12 +27,12 @@ inline constexpr std::array<std::string_view, 7> WEEKDAY_NAMES{"sun", "mon", "tu
 
 // In the order of the columns: minute, hour, day of month, month, day of week.
 // The day of week accepts both 0 and 7 for Sunday.
-inline constexpr std::array<FieldSpec, 5> TIME_FIELDS{{
-    {"minute", {}, 0, 59},
-    {"hour", {}, 0, 23},
-    {"day of month", {}, 1, 31},
-    {"month", MONTH_NAMES, 1, 12},
-    {"day of week", WEEKDAY_NAMES, 0, 7},
+inline constexpr std::array<FieldSpec, Schedule::kFieldCount> TIME_FIELDS{{
+    {"minute", "minutes", {}, 0, 59},
+    {"hour", "hours", {}, 0, 23},
+    {"day of month", "days", {}, 1, 31},
+    {"month", "months", MONTH_NAMES, 1, 12},
+    {"day of week", "week_days", WEEKDAY_NAMES, 0, 7},
 }};
 
 // The item as messages quote it: numbers without leading zeros, names as written.
@@ -40,11 +40,6 @@ std::string item_text(const FieldItem& item);
 
 // Whether the name, lower-cased, is one of the field's allowed names.
 bool is_valid_name(const FieldSpec& spec, std::string_view name);
-
-// Appends "NAME is not valid for field ..." to texts unless the name, lower-cased, is one
-// of the field's allowed names.
-void check_name(const FieldSpec& spec, std::string_view name, const FieldItem& item,
-                std::vector<std::string>& texts);
 
 }  // namespace lintkeeper
 

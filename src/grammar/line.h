@@ -4,6 +4,8 @@
 // must outlive the CrontabLine made from it. A Field owns its item list and error text.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,8 +52,7 @@ using FieldItem =
 using ItemList = SmallVector<FieldItem, 2>;
 
 struct Field {
-  // The constructors are user-provided so that a new Field, and a Standard or System line
-  // made of five, is not first cleared byte by byte: the parser makes one per scheduled line.
+  // User-provided constructors: a new Field is not first cleared byte by byte.
   Field() noexcept {}
   Field(std::string_view text_in, ItemList items_in = {},
         std::optional<std::string> error_in = std::nullopt)
@@ -81,32 +82,26 @@ struct Special {
   std::optional<std::string_view> user;  // absent in a user crontab
   std::string_view command;
 };
+// The five time fields of a scheduled line, in column order: minute, hour, day of month,
+// month, day of week (the rows of TIME_FIELDS).
+struct Schedule {
+  static constexpr std::size_t kFieldCount = 5;
+  std::array<Field, kFieldCount> fields;
+};
+// The scheduled lines have user-provided constructors, so that emplacing one does not first
+// clear it byte by byte.
 struct Standard {
   Standard() noexcept {}
-  Standard(Field m, Field h, Field d, Field mo, Field w, std::string_view command_in)
-      : minutes(std::move(m)),
-        hours(std::move(h)),
-        days(std::move(d)),
-        months(std::move(mo)),
-        week_days(std::move(w)),
-        command(command_in) {}
-
-  Field minutes, hours, days, months, week_days;
+  Standard(Schedule schedule_in, std::string_view command_in)
+      : schedule(std::move(schedule_in)), command(command_in) {}
+  Schedule schedule;
   std::string_view command;
 };
 struct System {
   System() noexcept {}
-  System(Field m, Field h, Field d, Field mo, Field w, std::string_view user_in,
-         std::string_view command_in)
-      : minutes(std::move(m)),
-        hours(std::move(h)),
-        days(std::move(d)),
-        months(std::move(mo)),
-        week_days(std::move(w)),
-        user(user_in),
-        command(command_in) {}
-
-  Field minutes, hours, days, months, week_days;
+  System(Schedule schedule_in, std::string_view user_in, std::string_view command_in)
+      : schedule(std::move(schedule_in)), user(user_in), command(command_in) {}
+  Schedule schedule;
   std::string_view user;
   std::string_view command;
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -49,7 +50,7 @@ class Cursor {
     while (!at_end()) {
       const auto b = static_cast<unsigned char>(text_[pos_]);
       if (b < 0x80) {  // ASCII: no need to decode
-        if (has_class(static_cast<char>(b), kAsciiSpace)) break;
+        if (is_ascii_space(static_cast<char>(b))) break;
         ++pos_;
         continue;
       }
@@ -140,8 +141,9 @@ struct LineMasks {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   // Bytes of 0x80 and above compare as negative, so no range test takes them in.
   const __m128i space =
-      _mm_or_si128(_mm_cmpeq_epi8(v, set(' ')),
-                   _mm_and_si128(_mm_cmpgt_epi8(v, set(0x08)), _mm_cmplt_epi8(v, set(0x0E))));
+      _mm_or_si128(_mm_cmpeq_epi8(v, set(kSpace)),
+                   _mm_and_si128(_mm_cmpgt_epi8(v, set(kFirstSpaceControl - 1)),
+                                 _mm_cmplt_epi8(v, set(kLastSpaceControl + 1))));
   const __m128i digit =
       _mm_and_si128(_mm_cmpgt_epi8(v, set('0' - 1)), _mm_cmplt_epi8(v, set('9' + 1)));
   const __m128i lower = _mm_or_si128(v, set(0x20));
@@ -159,7 +161,7 @@ struct LineMasks {
 [[gnu::always_inline]] inline LineMasks block_masks(const char* p) {
   LineMasks m;
   for (unsigned i = 0; i < 16; ++i) {
-    m.space |= static_cast<std::uint64_t>(has_class(p[i], kAsciiSpace)) << i;
+    m.space |= static_cast<std::uint64_t>(is_ascii_space(p[i])) << i;
     m.field |= static_cast<std::uint64_t>(is_field_char(p[i])) << i;
     m.high |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i]) >> 7) << i;
   }
@@ -180,7 +182,7 @@ LineMasks scan_masks(std::string_view text) {
   if (size < kBlock) {
     // Too short to read a whole block from the text itself.
     char bytes[kBlock] = {};
-    std::memcpy(bytes, text.data(), size);
+    if (size > 0) std::memcpy(bytes, text.data(), size);  // an empty view may have no data
     return block_masks(bytes);
   }
   // Whole blocks are read where they lie; the part of a block at the end of the text is
@@ -216,9 +218,10 @@ std::optional<ScheduleColumns> split_columns_fast(std::string_view text, Crontab
   const LineMasks m = scan_masks(text);
   // Where each field starts and how long it is; the columns are made only at the end, from
   // their values, rather than cleared first and then set.
-  std::array<unsigned, 5> start, length;
+  constexpr std::size_t kFields = Schedule::kFieldCount;
+  std::array<unsigned, kFields> start, length;
   std::size_t pos = 0;
-  for (std::size_t i = 0; i < 5; ++i) {
+  for (std::size_t i = 0; i < kFields; ++i) {
     start[i] = static_cast<unsigned>(pos);
     length[i] = run_length(m.field, pos);
     const unsigned gap = run_length(m.space, pos + length[i]);
@@ -240,12 +243,12 @@ std::optional<ScheduleColumns> split_columns_fast(std::string_view text, Crontab
   if (pos >= LineMasks::kWindow || pos >= text.size() || ((m.high >> pos) & 1) != 0) {
     return std::nullopt;
   }
-  const auto field = [&](std::size_t i) {
-    return std::string_view(text.data() + start[i], length[i]);
+  const auto fields = [&]<std::size_t... I>(std::index_sequence<I...>) {
+    return std::array<std::string_view, kFields>{
+        std::string_view(text.data() + start[I], length[I])...};
   };
-  return ScheduleColumns{{field(0), field(1), field(2), field(3), field(4)},
-                         user,
-                         {text.data() + pos, text.size() - pos}};
+  return ScheduleColumns{
+      fields(std::make_index_sequence<kFields>()), user, {text.data() + pos, text.size() - pos}};
 }
 
 std::optional<ScheduleColumns> split_columns(std::string_view text, CrontabFlavor flavor) {
@@ -267,30 +270,20 @@ std::optional<ScheduleColumns> split_columns(std::string_view text, CrontabFlavo
 
 namespace {
 
-template <typename Line>
-void fill_fields(Line& line, const std::array<std::string_view, 5>& fields) {
-  parse_field(fields[0], line.minutes);
-  parse_field(fields[1], line.hours);
-  parse_field(fields[2], line.days);
-  parse_field(fields[3], line.months);
-  parse_field(fields[4], line.week_days);
-}
-
 bool parse_scheduled(std::string_view text, CrontabFlavor flavor, CrontabLine& out) {
   std::optional<ScheduleColumns> columns = split_columns_fast(text, flavor);
   if (!columns) columns = split_columns(text, flavor);
   if (!columns) return false;
-  const auto& [fields, user, command] = *columns;
   // The fields are parsed only once the whole line has matched.
   if (flavor == CrontabFlavor::UserCrontab) {
     Standard& line = out.emplace<Standard>();
-    fill_fields(line, fields);
-    line.command = command;
+    parse_schedule(columns->fields, line.schedule);
+    line.command = columns->command;
   } else {
     System& line = out.emplace<System>();
-    fill_fields(line, fields);
-    line.user = user;
-    line.command = command;
+    parse_schedule(columns->fields, line.schedule);
+    line.user = columns->user;
+    line.command = columns->command;
   }
   return true;
 }

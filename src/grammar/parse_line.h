@@ -15,7 +15,7 @@ CrontabLine parse_line(std::string_view text, CrontabFlavor flavor);
 
 // The columns of a scheduled line, as views into its text.
 struct ScheduleColumns {
-  std::array<std::string_view, 5> fields;
+  std::array<std::string_view, Schedule::kFieldCount> fields;
   std::string_view user;  // empty in a user crontab
   std::string_view command;
 };
@@ -25,7 +25,7 @@ std::optional<ScheduleColumns> split_columns(std::string_view text, CrontabFlavo
 
 // The same split, found from bit masks over the line's first bytes rather than byte by
 // byte. It declines (gives nothing for) every line it cannot be sure of: one whose columns
-// reach past its first 62 bytes, or hold or are separated by non-ASCII characters. When it
+// reach past its first 63 bytes, or hold or are separated by non-ASCII characters. When it
 // gives columns, split_columns gives the same.
 std::optional<ScheduleColumns> split_columns_fast(std::string_view text, CrontabFlavor flavor);
 

@@ -250,13 +250,11 @@ void collect(const std::string& label, const Field& field, std::vector<View>& vi
   }
 }
 
-template <typename Line>
-void collect_fields(const Line& line, std::vector<View>& views) {
-  collect("minutes", line.minutes, views);
-  collect("hours", line.hours, views);
-  collect("days", line.days, views);
-  collect("months", line.months, views);
-  collect("week_days", line.week_days, views);
+void collect_fields(const Schedule& schedule, std::vector<View>& views) {
+  const char* const labels[] = {"minutes", "hours", "days", "months", "week_days"};
+  for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) {
+    collect(labels[i], schedule.fields[i], views);
+  }
 }
 
 std::vector<View> collect(const CrontabLine& line) {
@@ -281,11 +279,11 @@ std::vector<View> collect(const CrontabLine& line) {
                    views.push_back({"command", s.command});
                  },
                  [&](const Standard& s) {
-                   collect_fields(s, views);
+                   collect_fields(s.schedule, views);
                    views.push_back({"command", s.command});
                  },
                  [&](const System& s) {
-                   collect_fields(s, views);
+                   collect_fields(s.schedule, views);
                    views.push_back({"user", s.user});
                    views.push_back({"command", s.command});
                  },

@@ -10,6 +10,7 @@
 
 #include "base/overloaded.h"
 #include "base/unicode.h"
+#include "fields/time_fields.h"
 
 namespace lintkeeper {
 
@@ -183,13 +184,10 @@ void describe(DebugWriter& w, const Field& field) {
   });
 }
 
-template <typename Line>
-void describe_fields(DebugWriter& w, const Line& line) {
-  w.member("minutes", [&] { describe(w, line.minutes); });
-  w.member("hours", [&] { describe(w, line.hours); });
-  w.member("days", [&] { describe(w, line.days); });
-  w.member("months", [&] { describe(w, line.months); });
-  w.member("week_days", [&] { describe(w, line.week_days); });
+void describe_fields(DebugWriter& w, const Schedule& schedule) {
+  for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) {
+    w.member(TIME_FIELDS[i].member_name, [&] { describe(w, schedule.fields[i]); });
+  }
 }
 
 void describe(DebugWriter& w, const CrontabLine& line) {
@@ -220,13 +218,13 @@ void describe(DebugWriter& w, const CrontabLine& line) {
                  },
                  [&](const Standard& s) {
                    w.record("Standard", [&] {
-                     describe_fields(w, s);
+                     describe_fields(w, s.schedule);
                      w.member("command", text(s.command));
                    });
                  },
                  [&](const System& s) {
                    w.record("System", [&] {
-                     describe_fields(w, s);
+                     describe_fields(w, s.schedule);
                      w.member("user", text(s.user));
                      w.member("command", text(s.command));
                    });
@@ -234,6 +232,23 @@ void describe(DebugWriter& w, const CrontabLine& line) {
                  [&](const Unknown& u) { w.tuple("Unknown", text(u.text)); },
              },
              line);
+}
+
+// The fields, the user column when there is one and the command, joined by tabs.
+std::string echo_scheduled(const Schedule& schedule, std::optional<std::string_view> user,
+                           std::string_view command) {
+  std::string out;
+  for (const Field& field : schedule.fields) {
+    out += field.text;
+    out += '\t';
+  }
+  if (user) {
+    out += *user;
+    out += '\t';
+  }
+  out += command;
+  out += '\n';
+  return out;
 }
 
 template <typename T>
@@ -276,6 +291,9 @@ void append_quoted(std::string& out, std::string_view text) {
       case U'\0':
         out += "\\0";
         break;
+      case U'\uFFFD':  // also what a byte that is not UTF-8 decodes to: never copy the byte
+        out += "\xEF\xBF\xBD";
+        break;
       default:
         if (needs_unicode_escape(c)) {
           fmt::format_to(std::back_inserter(out), "\\u{{{:x}}}", static_cast<std::uint32_t>(c));
@@ -304,14 +322,8 @@ std::string format_echo(const CrontabLine& line) {
             if (s.user) return fmt::format("@{}\t{}\t{}\n", s.macro_name, *s.user, s.command);
             return fmt::format("@{}\t{}\n", s.macro_name, s.command);
           },
-          [](const Standard& s) {
-            return fmt::format("{}\t{}\t{}\t{}\t{}\t{}\n", s.minutes.text, s.hours.text,
-                               s.days.text, s.months.text, s.week_days.text, s.command);
-          },
-          [](const System& s) {
-            return fmt::format("{}\t{}\t{}\t{}\t{}\t{}\t{}\n", s.minutes.text, s.hours.text,
-                               s.days.text, s.months.text, s.week_days.text, s.user, s.command);
-          },
+          [](const Standard& s) { return echo_scheduled(s.schedule, {}, s.command); },
+          [](const System& s) { return echo_scheduled(s.schedule, s.user, s.command); },
           [](const Unknown& u) { return fmt::format("{}\n", u.text); },
       },
       line);

@@ -17,86 +17,23 @@ namespace lintkeeper {
 
 namespace {
 
-// A file written through a fixed buffer; the first failure is kept and ends all writing.
-class BufferedFile {
- public:
-  explicit BufferedFile(int fd) : fd_(fd) {}
-  ~BufferedFile() {
-    flush_ignoring_errors();
-    ::close(fd_);
-  }
-
-  void write(std::string_view text) {
-    if (error_) return;
-    if (text.size() > kSize - used_) {
-      flush();
-      if (error_) return;
-      if (text.size() >= kSize) {  // too large to buffer: straight to the file
-        write_all(text.data(), text.size());
-        return;
-      }
-    }
-    std::memcpy(buffer_ + used_, text.data(), text.size());
-    used_ += text.size();
-  }
-  template <typename... T>
-  void print(fmt::format_string<T...> format, T&&... args) {
-    scratch_.clear();
-    fmt::format_to(std::back_inserter(scratch_), format, std::forward<T>(args)...);
-    write(scratch_);
-  }
-  void flush() {
-    if (error_ || used_ == 0) return;
-    write_all(buffer_, used_);
-    used_ = 0;
-  }
-  const std::optional<int>& error() const { return error_; }
-
- private:
-  static constexpr std::size_t kSize = 8192;
-
-  void write_all(const char* data, std::size_t size) {
-    while (size > 0) {
-      const ssize_t n = ::write(fd_, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error_ = errno;
-        return;
-      }
-      data += n;
-      size -= static_cast<std::size_t>(n);
-    }
-  }
-  void flush_ignoring_errors() {
-    if (used_ == 0) return;
-    std::optional<int> kept = error_;
-    error_.reset();
-    write_all(buffer_, used_);
-    used_ = 0;
-    error_ = kept;
-  }
-
-  int fd_;
-  std::size_t used_ = 0;
-  std::optional<int> error_;
-  char buffer_[kSize];
-  std::string scratch_;
-};
+// The report is written through a buffer of this size.
+constexpr std::size_t kBufferSize = 8192;
 
 std::string_view type_of(const LineMessage& m) {
-  return m.kind ? kind_name(*m.kind) : std::string_view("FILE");
+  return kind_info(m.kind).scope == Scope::Line ? kind_name(m.kind) : std::string_view("FILE");
 }
 
 class CaseWriter {
  public:
-  CaseWriter(BufferedFile& file, std::string_view path, std::uint64_t warnings, std::uint64_t limit)
+  CaseWriter(Output& file, std::string_view path, std::uint64_t warnings, std::uint64_t limit)
       : file_(file), path_(path), over_limit_(warnings > limit) {}
 
   bool fails(std::span<const LineMessage> messages) const {
     if (messages.empty()) return false;
     if (over_limit_) return true;
     for (const LineMessage& m : messages) {
-      if (m.severity == Severity::Error) return true;
+      if (m.severity() == Severity::Error) return true;
     }
     return false;
   }
@@ -114,7 +51,7 @@ class CaseWriter {
       const LineMessage* failing = &messages.front();
       if (!over_limit_) {
         for (const LineMessage& m : messages) {
-          if (m.severity == Severity::Error) {
+          if (m.severity() == Severity::Error) {
             failing = &m;
             break;
           }
@@ -138,12 +75,12 @@ class CaseWriter {
     for (const LineMessage& m : messages) {
       if (!first) file_.write("\n");
       first = false;
-      file_.write(m.severity == Severity::Error ? "E: " : "W: ");
+      file_.write(m.severity() == Severity::Error ? "E: " : "W: ");
       file_.write(escape_xml(message_text(m)));
     }
   }
 
-  BufferedFile& file_;
+  Output& file_;
   std::string_view path_;
   bool over_limit_;
 };
@@ -187,7 +124,8 @@ std::string escape_xml(std::string_view text) {
         out += "&gt;";
         break;
       default:
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFE || c == 0xFFFF) {
+        // U+FFFD stands for a byte that is not UTF-8, too: it is written whole, never the byte.
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFD || c == 0xFFFE || c == 0xFFFF) {
           out += "\xEF\xBF\xBD";
         } else {
           out.append(text.substr(pos, n));
@@ -198,20 +136,32 @@ std::string escape_xml(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> write_junit_report(const Args& args, const Report& report,
-                                              std::optional<FileIdentity> crontab) {
-  const std::string& path = *args.junit;
-  if (crontab) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && st.st_dev == crontab->device &&
-        st.st_ino == crontab->inode) {
-      return std::string("it is the crontab being checked");
-    }
-  }
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return os_error(errno);
+namespace {
 
-  BufferedFile file(fd);
+// Opens the report file for writing and empties it, unless it is the crontab itself.
+// Returns the descriptor, or the description of why there is none.
+int open_report(const std::string& path, std::optional<FileIdentity> crontab, std::string& error) {
+  // Opened before it is emptied, so that the test of what it is concerns the file written.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    error = os_error(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error = os_error(errno);
+  } else if (crontab && st.st_dev == crontab->device && st.st_ino == crontab->inode) {
+    error = "it is the crontab being checked";
+  } else if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+    error = os_error(errno);
+  } else {
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
+void write_cases(Output& file, const Args& args, const Report& report) {
   const std::string p = escape_xml(lossy_utf8(args.crontab));
   const std::uint64_t limit = args.fail_warnings.value_or(0);
   CaseWriter cases(file, p, report.warnings(), limit);
@@ -230,15 +180,33 @@ std::optional<std::string> write_junit_report(const Args& args, const Report& re
   file.print("  <testsuite name=\"{}\" tests=\"{}\" failures=\"{}\">\n", p, tests, failures);
   cases.write("file", 0, report.file_messages());
   std::string name;
-  for (LineStore::Cursor lines = report.lines(); !file.error() && lines.next(line);) {
+  for (LineStore::Cursor lines = report.lines(); file.error() == 0 && lines.next(line);) {
     if (!has_case(line)) continue;
     name = escape_xml(fmt::format("line {}: {}", line.number, line.text));
     cases.write(name, line.number, line.messages);
   }
   file.write("  </testsuite>\n");
   file.write("</testsuites>\n");
-  file.flush();
-  if (file.error()) return os_error(*file.error());
+}
+
+}  // namespace
+
+std::optional<std::string> write_junit_report(const Args& args, const Report& report,
+                                              std::optional<FileIdentity> crontab) {
+  std::string error;
+  const int fd = open_report(*args.junit, crontab, error);
+  if (fd < 0) return error;
+  int failure = 0;
+  {
+    Output file(fd, kBufferSize);
+    write_cases(file, args, report);
+    file.flush();
+    failure = file.error();
+  }
+  // A write that fails only when the file is closed (a full disk, a quota, NFS) fails the
+  // report as well.
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure != 0) return os_error(failure);
   return std::nullopt;
 }
 

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "report/output.h"
+#include "base/output.h"
 
 namespace lintkeeper {
 namespace {
@@ -70,7 +70,7 @@ constexpr std::string_view kPercent =
 // earns the only warning of the run.
 void worked_example(Report& report) {
   report.finish_line(1, "SHELL=/bin/sh");
-  report.add_warning(MessageKind::BARE_PERCENT, kPercent);
+  report.add(MessageKind::BARE_PERCENT, "{}", kPercent);
   report.finish_line(2, "0 3 * * * root date +%F");
 }
 
@@ -113,7 +113,9 @@ TEST(WriteJunitReport, Reports) {
        "  </testsuite>\n"
        "</testsuites>\n"},
       {"missing crontab", "no<such>", std::nullopt,
-       [](Report& r) { r.add_file_error("File \"no<such>\" does not exist."); },
+       [](Report& r) {
+         r.add_file(MessageKind::FILE_MISSING, "File \"no<such>\" does not exist.");
+       },
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<testsuites name=\"lintkeeper\" tests=\"1\" failures=\"1\">\n"
        "  <testsuite name=\"no&lt;such&gt;\" tests=\"1\" failures=\"1\">\n"
@@ -139,7 +141,8 @@ TEST(WriteJunitReport, Reports) {
        [](Report& r) {
          r.apply_command({" lintkeeper: disable-msg=NO_SUCH", "disable-msg", "NO_SUCH"});
          r.finish_line(1, "# lintkeeper: disable-msg=NO_SUCH");
-         r.add_file_error("Cron will not process this file - missing trailing newline");
+         r.add_file(MessageKind::MISSING_NEWLINE,
+                    "Cron will not process this file - missing trailing newline");
        },
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<testsuites name=\"lintkeeper\" tests=\"2\" failures=\"2\">\n"
@@ -159,8 +162,8 @@ TEST(WriteJunitReport, Reports) {
        "</testsuites>\n"},
       {"an error and a warning under the limit: the error fails, the body holds both", "c", 1,
        [](Report& r) {
-         r.add_warning(MessageKind::SHELL_VAR, "w\ttab");
-         r.add_error(MessageKind::COMMENT, "e");
+         r.add(MessageKind::SHELL_VAR, "w\ttab");
+         r.add(MessageKind::COMMENT, "e");
          r.finish_line(4, "FOO='$x' & \"y\" <z> # c");
          r.finish_line(5, "BAR=1");
        },
@@ -178,10 +181,10 @@ TEST(WriteJunitReport, Reports) {
        "</testsuites>\n"},
       {"over the limit every case with a message fails on its first message", "c", 1,
        [](Report& r) {
-         r.add_file_warning(
-             "Cron will not process this file - its name must match "
-             "[A-Za-z0-9_-]+ .");
-         r.add_warning(MessageKind::BARE_PERCENT, kPercent);
+         r.add_file(MessageKind::FILE_NAME,
+                    "Cron will not process this file - its name must match "
+                    "[A-Za-z0-9_-]+ .");
+         r.add(MessageKind::BARE_PERCENT, "{}", kPercent);
          r.finish_line(1, "@daily date +%F");
          r.finish_line(2, "@daily true");
        },

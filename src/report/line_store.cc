@@ -1,7 +1,7 @@
 // Compact storage of the kept line records.
 //
 // A record is: varint number step, varint text size, text, varint message count, then per
-// message a tag byte (kind + 1, or 0 for none; 0x80 set for an error), varint size, text.
+// message a byte for its kind, varint size, text.
 // The number step is the record's number less the previous record's number, less one (mod
 // 2^64): 0, one byte, for consecutive lines.
 // A record never spans two chunks.
@@ -92,9 +92,7 @@ void LineStore::append(std::uint64_t number, std::string_view text,
   p = put_text(p, text);
   p = put_varint(p, messages.size());
   for (const LineMessage& m : messages) {
-    unsigned tag = m.kind ? static_cast<unsigned>(*m.kind) + 1 : 0;
-    if (m.severity == Severity::Error) tag |= 0x80;
-    *p++ = static_cast<char>(tag);
+    *p++ = static_cast<char>(m.kind);
     p = put_text(p, m.text);
   }
   chunks_.back().used += static_cast<std::size_t>(p - start);
@@ -116,9 +114,7 @@ bool LineStore::Cursor::next(LineRecord& record) {
   p = get_varint(p, count);
   messages_.clear();
   for (std::uint64_t i = 0; i < count; ++i) {
-    const auto tag = static_cast<unsigned char>(*p++);
-    LineMessage m{{}, (tag & 0x80) ? Severity::Error : Severity::Warning, std::nullopt};
-    if ((tag & 0x7F) != 0) m.kind = static_cast<MessageKind>((tag & 0x7F) - 1);
+    LineMessage m{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++))};
     p = get_text(p, m.text);
     messages_.push_back(m);
   }

@@ -16,8 +16,9 @@ namespace lintkeeper {
 // One message. The text is owned by whatever holds the message (the Report or its store).
 struct LineMessage {
   std::string_view text;
-  Severity severity;
-  std::optional<MessageKind> kind;  // absent on messages about the file
+  MessageKind kind;
+
+  Severity severity() const { return severity_of(kind); }
 };
 
 // The kept result of one valid line.

@@ -14,13 +14,11 @@ namespace {
 struct Kept {
   std::uint64_t number;
   std::string text;
-  std::vector<std::string> messages;  // "E|W kind-or-none text"
+  std::vector<std::string> messages;  // "KIND text"
 };
 
 std::string describe(const LineMessage& m) {
-  std::string out = m.severity == Severity::Error ? "E " : "W ";
-  out += m.kind ? std::to_string(static_cast<int>(*m.kind)) : "none";
-  return out + " " + std::string(m.text);
+  return std::string(kind_name(m.kind)) + " " + std::string(m.text);
 }
 
 TEST(LineStore, GivesBackEveryRecordInOrder) {
@@ -35,9 +33,7 @@ TEST(LineStore, GivesBackEveryRecordInOrder) {
     std::vector<std::string> texts;
     for (int m = 0; m < i % 4; ++m) texts.push_back(std::string(m * 50 + i % 7, 'm'));
     for (int m = 0; m < i % 4; ++m) {
-      const std::optional<MessageKind> kind =
-          m == 2 ? std::nullopt : std::optional(static_cast<MessageKind>(m + i % 9));
-      messages.push_back({texts[m], m % 2 ? Severity::Warning : Severity::Error, kind});
+      messages.push_back({texts[m], static_cast<MessageKind>((m + i) % KIND_COUNT)});
       kept.messages.push_back(describe(messages.back()));
     }
     store.append(kept.number, kept.text, messages);

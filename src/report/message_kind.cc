@@ -3,9 +3,9 @@
 
 namespace lintkeeper {
 
-std::optional<MessageKind> kind_from_name(std::string_view name) {
-  for (const KindInfo& info : MESSAGE_KINDS) {
-    if (info.name == name) return info.kind;
+std::optional<MessageKind> line_kind_from_name(std::string_view name) {
+  for (std::size_t i = 0; i < LINE_KIND_COUNT; ++i) {
+    if (MESSAGE_KINDS[i].name == name) return MESSAGE_KINDS[i].kind;
   }
   return std::nullopt;
 }

@@ -1,7 +1,10 @@
-// Message kinds: the twelve kinds of finding, their names, severities and descriptions.
+// Message kinds: every kind of finding, its name, severity, scope and description.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bitset>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -10,7 +13,13 @@ namespace lintkeeper {
 
 enum class Severity : std::uint8_t { Warning = 0, Error = 1 };
 
-// Numbered in the order in which names are looked up.
+// Who names a kind, and how it can be switched off.
+enum class Scope : std::uint8_t {
+  Line,  // a finding on a line: named in the report, switched off by an in-file command
+  File,  // a finding about the file as a whole: lintkeeper's report shows its text alone
+};
+
+// The line kinds come first, in the order in which in-file commands look names up.
 enum class MessageKind : std::uint8_t {
   BARE_PERCENT,
   LINTKEEPER_ERROR,
@@ -24,49 +33,102 @@ enum class MessageKind : std::uint8_t {
   USER_NOT_FOUND,
   HOURS_NOT_MINUTES,
   COMMENT,
+  FILE_MISSING,
+  FILE_NAME,
+  READ_ERROR,
+  INVALID_UTF8,
+  MISSING_NEWLINE,
+  JUNIT_WRITE,
 };
 
 struct KindInfo {
   MessageKind kind;
   std::string_view name;
   Severity severity;
-  std::string_view description;  // as listed in the long help
+  Scope scope;
+  std::string_view description;  // one line, as the help lists it
 };
 
-inline constexpr std::array<KindInfo, 12> MESSAGE_KINDS{{
-    {MessageKind::BARE_PERCENT, "BARE_PERCENT", Severity::Warning,
+inline constexpr auto MESSAGE_KINDS = std::to_array<KindInfo>({
+    {MessageKind::BARE_PERCENT, "BARE_PERCENT", Severity::Warning, Scope::Line,
      "a % that is not escaped in the command"},
-    {MessageKind::LINTKEEPER_ERROR, "LINTKEEPER_ERROR", Severity::Error,
+    {MessageKind::LINTKEEPER_ERROR, "LINTKEEPER_ERROR", Severity::Error, Scope::Line,
      "a bad `# lintkeeper:` command"},
-    {MessageKind::FIELD_PARSE_ERROR, "FIELD_PARSE_ERROR", Severity::Error,
+    {MessageKind::FIELD_PARSE_ERROR, "FIELD_PARSE_ERROR", Severity::Error, Scope::Line,
      "a time field that does not parse"},
-    {MessageKind::FIELD_VALUE_ERROR, "FIELD_VALUE_ERROR", Severity::Error,
+    {MessageKind::FIELD_VALUE_ERROR, "FIELD_VALUE_ERROR", Severity::Error, Scope::Line,
      "a time field with a value out of its limits"},
-    {MessageKind::INVALID_AT, "INVALID_AT", Severity::Error, "an unknown @ directive"},
-    {MessageKind::INVALID_USER, "INVALID_USER", Severity::Error,
+    {MessageKind::INVALID_AT, "INVALID_AT", Severity::Error, Scope::Line, "an unknown @ directive"},
+    {MessageKind::INVALID_USER, "INVALID_USER", Severity::Error, Scope::Line,
      "a user name that can not be a user name"},
-    {MessageKind::LINE_ERROR, "LINE_ERROR", Severity::Error,
+    {MessageKind::LINE_ERROR, "LINE_ERROR", Severity::Error, Scope::Line,
      "a line that is not understood at all"},
-    {MessageKind::QUOTE_VALUES, "QUOTE_VALUES", Severity::Error, "an empty variable assignment"},
-    {MessageKind::SHELL_VAR, "SHELL_VAR", Severity::Warning, "a shell-like variable assignment"},
-    {MessageKind::USER_NOT_FOUND, "USER_NOT_FOUND", Severity::Warning,
+    {MessageKind::QUOTE_VALUES, "QUOTE_VALUES", Severity::Error, Scope::Line,
+     "an empty variable assignment"},
+    {MessageKind::SHELL_VAR, "SHELL_VAR", Severity::Warning, Scope::Line,
+     "a shell-like variable assignment"},
+    {MessageKind::USER_NOT_FOUND, "USER_NOT_FOUND", Severity::Warning, Scope::Line,
      "a user that is not in the password database"},
-    {MessageKind::HOURS_NOT_MINUTES, "HOURS_NOT_MINUTES", Severity::Warning,
+    {MessageKind::HOURS_NOT_MINUTES, "HOURS_NOT_MINUTES", Severity::Warning, Scope::Line,
      "a fixed hour with every minute"},
-    {MessageKind::COMMENT, "COMMENT", Severity::Error,
+    {MessageKind::COMMENT, "COMMENT", Severity::Error, Scope::Line,
      "a comment at the end of a variable assignment"},
-}};
+    {MessageKind::FILE_MISSING, "FILE_MISSING", Severity::Error, Scope::File,
+     "a crontab that does not exist"},
+    {MessageKind::FILE_NAME, "FILE_NAME", Severity::Warning, Scope::File,
+     "a file name that cron skips"},
+    {MessageKind::READ_ERROR, "READ_ERROR", Severity::Error, Scope::File,
+     "a crontab that can not be opened or read"},
+    {MessageKind::INVALID_UTF8, "INVALID_UTF8", Severity::Error, Scope::File,
+     "a line that is not valid UTF-8"},
+    {MessageKind::MISSING_NEWLINE, "MISSING_NEWLINE", Severity::Error, Scope::File,
+     "a last line without a line feed"},
+    {MessageKind::JUNIT_WRITE, "JUNIT_WRITE", Severity::Error, Scope::File,
+     "a JUnit file that can not be written"},
+});
 
-constexpr bool rows_follow_enum_order(const std::array<KindInfo, 12>& rows) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (static_cast<std::size_t>(rows[i].kind) != i) return false;
+inline constexpr std::size_t KIND_COUNT = MESSAGE_KINDS.size();
+
+// A set of kinds, such as those switched off.
+using KindSet = std::bitset<KIND_COUNT>;
+
+namespace detail {
+constexpr bool rows_follow_enum_order() {
+  for (std::size_t i = 0; i < KIND_COUNT; ++i) {
+    if (static_cast<std::size_t>(MESSAGE_KINDS[i].kind) != i) return false;
   }
   return true;
 }
-static_assert(rows_follow_enum_order(MESSAGE_KINDS));
+constexpr bool names_are_unique() {
+  for (std::size_t i = 0; i < KIND_COUNT; ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (MESSAGE_KINDS[i].name == MESSAGE_KINDS[j].name) return false;
+    }
+  }
+  return true;
+}
+constexpr std::size_t count_of(Scope scope) {
+  return static_cast<std::size_t>(
+      std::count_if(MESSAGE_KINDS.begin(), MESSAGE_KINDS.end(),
+                    [&](const KindInfo& k) { return k.scope == scope; }));
+}
+constexpr bool line_kinds_come_first() {
+  for (std::size_t i = 0; i < KIND_COUNT; ++i) {
+    if ((MESSAGE_KINDS[i].scope == Scope::Line) != (i < count_of(Scope::Line))) return false;
+  }
+  return true;
+}
+}  // namespace detail
 
-// The order in which the long help lists the kinds.
-inline constexpr std::array<MessageKind, 12> HELP_ORDER{{
+static_assert(detail::rows_follow_enum_order(), "MESSAGE_KINDS rows follow the enum order");
+static_assert(detail::names_are_unique());
+static_assert(detail::line_kinds_come_first());
+
+// The kinds an in-file command can name: the first LINE_KIND_COUNT kinds.
+inline constexpr std::size_t LINE_KIND_COUNT = detail::count_of(Scope::Line);
+
+// The order in which the long help lists the line kinds.
+inline constexpr auto HELP_ORDER = std::to_array<MessageKind>({
     MessageKind::BARE_PERCENT,
     MessageKind::LINTKEEPER_ERROR,
     MessageKind::COMMENT,
@@ -79,14 +141,37 @@ inline constexpr std::array<MessageKind, 12> HELP_ORDER{{
     MessageKind::QUOTE_VALUES,
     MessageKind::SHELL_VAR,
     MessageKind::USER_NOT_FOUND,
-}};
+});
+
+namespace detail {
+// Every line kind exactly once.
+constexpr bool help_lists_each_line_kind_once() {
+  if (HELP_ORDER.size() != LINE_KIND_COUNT) return false;
+  std::array<bool, KIND_COUNT> seen{};
+  for (const MessageKind kind : HELP_ORDER) {
+    const auto i = static_cast<std::size_t>(kind);
+    if (i >= LINE_KIND_COUNT || seen[i]) return false;
+    seen[i] = true;
+  }
+  return true;
+}
+}  // namespace detail
+static_assert(detail::help_lists_each_line_kind_once());
 
 constexpr const KindInfo& kind_info(MessageKind kind) {
   return MESSAGE_KINDS[static_cast<std::size_t>(kind)];
 }
 constexpr std::string_view kind_name(MessageKind kind) { return kind_info(kind).name; }
+constexpr Severity severity_of(MessageKind kind) { return kind_info(kind).severity; }
 
-// Exact, case-sensitive match against the names, in table order.
-std::optional<MessageKind> kind_from_name(std::string_view name);
+// The longest name of a line kind, for laying the names out in a column.
+inline constexpr std::size_t LONGEST_LINE_KIND_NAME =
+    std::max_element(
+        MESSAGE_KINDS.begin(), MESSAGE_KINDS.begin() + LINE_KIND_COUNT,
+        [](const KindInfo& a, const KindInfo& b) { return a.name.size() < b.name.size(); })
+        ->name.size();
+
+// The line kind of that name, as an in-file command names it: exact and case-sensitive.
+std::optional<MessageKind> line_kind_from_name(std::string_view name);
 
 }  // namespace lintkeeper

@@ -2,27 +2,61 @@
 #include "report/report.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace lintkeeper {
 
 std::string message_text(const LineMessage& message) {
-  if (message.kind) return fmt::format("{}: {}", kind_name(*message.kind), message.text);
+  if (kind_info(message.kind).scope == Scope::Line) {
+    return fmt::format("{}: {}", kind_name(message.kind), message.text);
+  }
   return std::string(message.text);
 }
 
 namespace {
 
-char letter(Severity severity, bool upper) {
-  if (severity == Severity::Error) return upper ? 'E' : 'e';
-  return upper ? 'W' : 'w';
+// The largest line number has 20 digits; message lines indent by its digits and two more.
+constexpr std::size_t kMaxDigits = std::numeric_limits<std::uint64_t>::digits10 + 1;
+constexpr std::string_view kIndent = "                      ";
+static_assert(kIndent.size() == kMaxDigits + 2);
+
+// The texts of a line's messages start with room for this many bytes.
+constexpr std::size_t kFirstTextsCapacity = 4096;
+
+std::string_view letter_prefix(Severity severity, bool upper) {
+  if (severity == Severity::Error) return upper ? "E: " : "e: ";
+  return upper ? "W: " : "w: ";
 }
 
 }  // namespace
 
+void write_line_messages(Output& out, std::uint64_t number, std::string_view text,
+                         std::span<const LineMessage> messages) {
+  // Written piece by piece rather than formatted: a large crontab can have a message on
+  // every line. "E: 12: text", then "e:     KIND: text" with the texts in one column.
+  const fmt::format_int digits(number);
+  out.write(letter_prefix(messages.front().severity(), true));
+  out.write({digits.data(), digits.size()});
+  out.write(": ");
+  out.write(text);
+  out.write("\n");
+  const std::string_view indent = kIndent.substr(0, digits.size() + 2);
+  for (const LineMessage& m : messages) {
+    out.write(letter_prefix(m.severity(), false));
+    out.write(indent);
+    if (kind_info(m.kind).scope == Scope::Line) {
+      out.write(kind_name(m.kind));
+      out.write(": ");
+    }
+    out.write(m.text);
+    out.write("\n");
+  }
+}
+
 char* Report::text_room(std::size_t size) {
   if (line_texts_size_ + size > line_texts_capacity_) {
     const std::size_t capacity =
-        std::max({std::size_t{4096}, 2 * line_texts_capacity_, line_texts_size_ + size});
+        std::max({kFirstTextsCapacity, 2 * line_texts_capacity_, line_texts_size_ + size});
     auto fresh = std::make_unique_for_overwrite<char[]>(capacity);
     if (line_texts_size_ > 0) std::memcpy(fresh.get(), line_texts_.get(), line_texts_size_);
     for (LineMessage& m : line_messages_) {
@@ -36,49 +70,25 @@ char* Report::text_room(std::size_t size) {
   return room;
 }
 
-void Report::add(MessageKind kind, Severity severity, std::string_view text) {
-  if (is_disabled(kind)) return;
-  char* const kept = text_room(text.size());
-  append_part(kept, text);
-  line_messages_.push_back({{kept, text.size()}, severity, kind});
-  (severity == Severity::Error ? errors_ : warnings_) += 1;
-}
-
-void Report::add_file(Severity severity, std::string_view text) {
+void Report::keep_file_message(MessageKind kind, std::string_view text) {
   const std::string_view kept = file_texts_.emplace_back(text);
-  if (!quiet_) out_.print("{}: {}\n", letter(severity, true), kept);
-  file_messages_.push_back({kept, severity, std::nullopt});
+  const Severity severity = severity_of(kind);
+  if (!quiet_) {
+    out_.write(letter_prefix(severity, true));
+    out_.write(kept);
+    out_.write("\n");
+  }
+  file_messages_.push_back({kept, kind});
   (severity == Severity::Error ? errors_ : warnings_) += 1;
 }
 
 void Report::finish_line(std::uint64_t number, std::string_view text) {
   if (line_messages_.size() > 1) {
     std::stable_partition(line_messages_.begin(), line_messages_.end(),
-                          [](const LineMessage& m) { return m.severity == Severity::Error; });
+                          [](const LineMessage& m) { return m.severity() == Severity::Error; });
   }
   if (!quiet_ && !line_messages_.empty()) {
-    // Written piece by piece rather than formatted: a large crontab can have a message on
-    // every line. "E: 12: text", then "e:     KIND: text" with the texts in one column.
-    const bool any_error = line_messages_.front().severity == Severity::Error;
-    const fmt::format_int digits(number);
-    out_.write(any_error ? "E: " : "W: ");
-    out_.write({digits.data(), digits.size()});
-    out_.write(": ");
-    out_.write(text);
-    out_.write("\n");
-    const std::string_view pad =
-        std::string_view("                      ").substr(0, digits.size());
-    for (const LineMessage& m : line_messages_) {
-      out_.write(m.severity == Severity::Error ? "e: " : "w: ");
-      out_.write(pad);
-      out_.write("  ");
-      if (m.kind) {
-        out_.write(kind_name(*m.kind));
-        out_.write(": ");
-      }
-      out_.write(m.text);
-      out_.write("\n");
-    }
+    write_line_messages(out_, number, text, line_messages_);
   }
   lines_.append(number, text, line_messages_);
   line_messages_.clear();
@@ -86,18 +96,17 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
 }
 
 void Report::apply_command(const LintkeeperCmd& command) {
-  const std::optional<MessageKind> kind = kind_from_name(command.msg_kind);
+  const std::optional<MessageKind> kind = line_kind_from_name(command.msg_kind);
   if (!kind) {
-    add_error(MessageKind::LINTKEEPER_ERROR, "\"{}\" is an unknown error message.",
-              command.msg_kind);
+    add(MessageKind::LINTKEEPER_ERROR, "\"{}\" is an unknown error message.", command.msg_kind);
   }
   if (command.command == "disable-msg") {
-    if (kind) disabled_ |= static_cast<std::uint16_t>(1u << static_cast<int>(*kind));
+    if (kind) disabled_.set(static_cast<std::size_t>(*kind));
   } else if (command.command == "enable-msg") {
-    if (kind) disabled_ &= static_cast<std::uint16_t>(~(1u << static_cast<int>(*kind)));
+    if (kind) disabled_.reset(static_cast<std::size_t>(*kind));
   } else {
-    add_error(MessageKind::LINTKEEPER_ERROR,
-              std::string_view("Invalid lintkeeper command - must be enable-msg or disable-msg."));
+    add(MessageKind::LINTKEEPER_ERROR,
+        "Invalid lintkeeper command - must be enable-msg or disable-msg.");
   }
 }
 

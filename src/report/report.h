@@ -14,51 +14,67 @@
 
 #include <fmt/format.h>
 
+#include "base/output.h"
 #include "grammar/line.h"
 #include "report/line_store.h"
 #include "report/message_kind.h"
-#include "report/output.h"
 
 namespace lintkeeper {
 
-// "KIND: text" for a message with a kind, the text alone otherwise.
+// "KIND: text" for a message of a line kind, the text alone for one about the file.
 std::string message_text(const LineMessage& message);
+
+// A message text known when the program is built. It holds no replacement field, so that a
+// format string given without its arguments does not compile.
+class FixedText {
+ public:
+  template <std::size_t N>
+  consteval FixedText(const char (&literal)[N]) : text_(literal, N - 1) {
+    for (const char c : text_) {
+      if (c == '{' || c == '}') throw "a fixed message text holds no replacement field";
+    }
+  }
+  constexpr std::string_view view() const { return text_; }
+
+ private:
+  std::string_view text_;
+};
+
+// A finished line in the text report: "E: 12: text" (or "W:" when it has no error), then a
+// line per message, errors first as given.
+void write_line_messages(Output& out, std::uint64_t number, std::string_view text,
+                         std::span<const LineMessage> messages);
 
 class Report {
  public:
   Report(Output& out, bool quiet) : out_(out), quiet_(quiet) {}
 
-  // Messages of the current line. A kind switched off at this line is dropped: neither
-  // kept, printed nor counted.
-  void add_error(MessageKind kind, std::string_view text) { add(kind, Severity::Error, text); }
-  void add_warning(MessageKind kind, std::string_view text) { add(kind, Severity::Warning, text); }
-  // A warning whose text is joined from its parts rather than formatted: for messages that
-  // can come on every line of a large crontab.
+  // Messages of the current line, with the severity of their kind. A kind switched off at
+  // this line is dropped: neither kept, printed nor counted.
+  void add(MessageKind kind, FixedText text) { emit(kind, text.view()); }
+  template <typename... T>
+  requires(sizeof...(T) > 0) void add(MessageKind kind, fmt::format_string<T...> format,
+                                      T&&... args) {
+    if (is_disabled(kind)) return;
+    scratch_.clear();
+    fmt::format_to(fmt::appender(scratch_), format, std::forward<T>(args)...);
+    emit(kind, std::string_view(scratch_.data(), scratch_.size()));
+  }
+  // A message joined from its parts rather than formatted: for messages that can come on
+  // every line of a large crontab.
   template <typename... Parts>
-  void add_warning_joined(MessageKind kind, const Parts&... parts) {
-    if (is_disabled(kind)) return;
-    const std::size_t size = (part_view(parts).size() + ...);
-    char* const start = text_room(size);
-    char* p = start;
-    ((p = append_part(p, part_view(parts))), ...);
-    line_messages_.push_back({{start, size}, Severity::Warning, kind});
-    warnings_ += 1;
+  void add_joined(MessageKind kind, const Parts&... parts) {
+    emit(kind, part_view(parts)...);
   }
 
+  // Messages about the file, of a file kind: printed at once unless quiet, never switched
+  // off.
+  void add_file(MessageKind kind, FixedText text) { keep_file_message(kind, text.view()); }
   template <typename... T>
-  void add_error(MessageKind kind, fmt::format_string<T...> format, T&&... args) {
-    if (is_disabled(kind)) return;
-    add(kind, Severity::Error, format_scratch(format, std::forward<T>(args)...));
+  requires(sizeof...(T) > 0) void add_file(MessageKind kind, fmt::format_string<T...> format,
+                                           T&&... args) {
+    keep_file_message(kind, fmt::format(format, std::forward<T>(args)...));
   }
-  template <typename... T>
-  void add_warning(MessageKind kind, fmt::format_string<T...> format, T&&... args) {
-    if (is_disabled(kind)) return;
-    add(kind, Severity::Warning, format_scratch(format, std::forward<T>(args)...));
-  }
-
-  // Messages about the file: printed at once unless quiet, never switched off.
-  void add_file_error(std::string_view text) { add_file(Severity::Error, text); }
-  void add_file_warning(std::string_view text) { add_file(Severity::Warning, text); }
 
   // Orders the current line's messages errors first (stable), prints them under a line
   // header unless quiet, and keeps them with the line as its LineRecord.
@@ -67,7 +83,9 @@ class Report {
   // Carries out an in-file command; takes effect from the next line on.
   void apply_command(const LintkeeperCmd& command);
 
-  bool is_disabled(MessageKind kind) const { return (disabled_ >> static_cast<int>(kind)) & 1u; }
+  bool is_disabled(MessageKind kind) const {
+    return disabled_.test(static_cast<std::size_t>(kind));
+  }
 
   void print_summary();
   int exit_status(std::optional<std::uint64_t> fail_warnings) const;
@@ -83,31 +101,36 @@ class Report {
   LineStore::Cursor lines() const { return lines_.cursor(); }
 
  private:
-  void add(MessageKind kind, Severity severity, std::string_view text);
+  // The one path of every line message: drops a switched-off kind, else keeps the parts
+  // joined as the message's text and counts it. Inline, so that parts of known size are
+  // copied without a call.
+  template <typename... Parts>
+  void emit(MessageKind kind, const Parts&... parts) {
+    if (is_disabled(kind)) return;
+    const std::size_t size = (std::string_view(parts).size() + ...);
+    char* const start = text_room(size);
+    char* p = start;
+    ((p = append_part(p, parts)), ...);
+    line_messages_.push_back({{start, size}, kind});
+    (severity_of(kind) == Severity::Error ? errors_ : warnings_) += 1;
+  }
+  static char* append_part(char* p, std::string_view part) {
+    if (!part.empty()) std::memcpy(p, part.data(), part.size());
+    return p + part.size();
+  }
   // Room for size more bytes of the current line's message texts. If the texts move, the
   // views of the messages already added follow them.
   char* text_room(std::size_t size);
+  void keep_file_message(MessageKind kind, std::string_view text);
   // A string literal's size is known without looking for its end.
   template <std::size_t N>
   static std::string_view part_view(const char (&literal)[N]) {
     return {literal, N - 1};
   }
   static std::string_view part_view(std::string_view part) { return part; }
-  static char* append_part(char* p, std::string_view part) {
-    if (!part.empty()) std::memcpy(p, part.data(), part.size());
-    return p + part.size();
-  }
-  void add_file(Severity severity, std::string_view text);
-  template <typename... T>
-  std::string_view format_scratch(fmt::format_string<T...> format, T&&... args) {
-    scratch_.clear();
-    fmt::format_to(fmt::appender(scratch_), format, std::forward<T>(args)...);
-    return {scratch_.data(), scratch_.size()};
-  }
-
   Output& out_;
   bool quiet_;
-  std::uint16_t disabled_ = 0;  // bit i: MessageKind i is switched off
+  KindSet disabled_;
   std::uint64_t errors_ = 0;
   std::uint64_t warnings_ = 0;
   // The current line's messages; their texts lie one after the other in line_texts_,

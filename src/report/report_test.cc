@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "report/output.h"
+#include "base/output.h"
 
 namespace lintkeeper {
 namespace {
@@ -27,18 +27,11 @@ constexpr std::string_view kNewline = "Cron will not process this file - missing
 
 // One message to add to the current line.
 struct Add {
-  Severity severity;
   MessageKind kind;
   std::string_view text;
 };
 
-void add(Report& report, const Add& a) {
-  if (a.severity == Severity::Error) {
-    report.add_error(a.kind, a.text);
-  } else {
-    report.add_warning(a.kind, a.text);
-  }
-}
+void add(Report& report, const Add& a) { report.add(a.kind, "{}", a.text); }
 
 // The kept records as "N TEXT" followed by one "  S: KIND: text" line per message.
 std::string kept_records(const Report& report) {
@@ -47,7 +40,7 @@ std::string kept_records(const Report& report) {
   for (LineStore::Cursor lines = report.lines(); lines.next(record);) {
     out += std::to_string(record.number) + " " + std::string(record.text) + "\n";
     for (const LineMessage& m : record.messages) {
-      out += m.severity == Severity::Error ? "  E: " : "  W: ";
+      out += m.severity() == Severity::Error ? "  E: " : "  W: ";
       out += message_text(m) + "\n";
     }
   }
@@ -66,8 +59,7 @@ TEST(FinishLine, OrdersErrorsFirstAndPrintsUnderAHeader) {
       {"documented example, line 3",
        3,
        "FOO=$HOME # x",
-       {{Severity::Warning, MessageKind::SHELL_VAR, kShellVar},
-        {Severity::Error, MessageKind::COMMENT, kComment}},
+       {{MessageKind::SHELL_VAR, kShellVar}, {MessageKind::COMMENT, kComment}},
        "E: 3: FOO=$HOME # x\n"
        "e:    COMMENT: Variable assignments in crontabs are not like shell.  # comment is not "
        "allowed.\n"
@@ -76,40 +68,40 @@ TEST(FinishLine, OrdersErrorsFirstAndPrintsUnderAHeader) {
       {"two-digit line number",
        42,
        "FOO=",
-       {{Severity::Error, MessageKind::QUOTE_VALUES, kQuote}},
+       {{MessageKind::QUOTE_VALUES, kQuote}},
        "E: 42: FOO=\n"
        "e:     QUOTE_VALUES: Variable assignments in crontabs must contain non-whitespace "
        "characters (try quotes).\n"},
       {"three-digit line number",
        100,
        "@daily date +%F",
-       {{Severity::Warning, MessageKind::BARE_PERCENT, kPercent}},
+       {{MessageKind::BARE_PERCENT, kPercent}},
        "W: 100: @daily date +%F\n"
        "w:      BARE_PERCENT: A bare % is a line break in crontab and is commonly not "
        "intended.\n"},
       {"twenty-digit line number",
        UINT64_MAX,
        "x",
-       {{Severity::Error, MessageKind::LINE_ERROR, "Failed to parse line."}},
+       {{MessageKind::LINE_ERROR, "Failed to parse line."}},
        "E: 18446744073709551615: x\n"
        "e:                       LINE_ERROR: Failed to parse line.\n"},
       {"warnings only give a W header",
        7,
        "0 3 * * * nobody date +%F",
-       {{Severity::Warning, MessageKind::USER_NOT_FOUND, "User \"nobody\" not found."},
-        {Severity::Warning, MessageKind::BARE_PERCENT, kPercent}},
+       {{MessageKind::USER_NOT_FOUND, "User \"nobody\" not found."},
+        {MessageKind::BARE_PERCENT, kPercent}},
        "W: 7: 0 3 * * * nobody date +%F\n"
        "w:    USER_NOT_FOUND: User \"nobody\" not found.\n"
        "w:    BARE_PERCENT: A bare % is a line break in crontab and is commonly not intended.\n"},
       {"stable within each severity",
        9,
        "mixed",
-       {{Severity::Warning, MessageKind::HOURS_NOT_MINUTES, "w1"},
-        {Severity::Error, MessageKind::FIELD_VALUE_ERROR, "e1"},
-        {Severity::Warning, MessageKind::USER_NOT_FOUND, "w2"},
-        {Severity::Error, MessageKind::FIELD_PARSE_ERROR, "e2"},
-        {Severity::Warning, MessageKind::BARE_PERCENT, "w3"},
-        {Severity::Error, MessageKind::INVALID_USER, "e3"}},
+       {{MessageKind::HOURS_NOT_MINUTES, "w1"},
+        {MessageKind::FIELD_VALUE_ERROR, "e1"},
+        {MessageKind::USER_NOT_FOUND, "w2"},
+        {MessageKind::FIELD_PARSE_ERROR, "e2"},
+        {MessageKind::BARE_PERCENT, "w3"},
+        {MessageKind::INVALID_USER, "e3"}},
        "E: 9: mixed\n"
        "e:    FIELD_VALUE_ERROR: e1\n"
        "e:    FIELD_PARSE_ERROR: e2\n"
@@ -120,8 +112,7 @@ TEST(FinishLine, OrdersErrorsFirstAndPrintsUnderAHeader) {
       {"an error added last still leads",
        5,
        "t",
-       {{Severity::Warning, MessageKind::SHELL_VAR, "w"},
-        {Severity::Error, MessageKind::COMMENT, "e"}},
+       {{MessageKind::SHELL_VAR, "w"}, {MessageKind::COMMENT, "e"}},
        "E: 5: t\n"
        "e:    COMMENT: e\n"
        "w:    SHELL_VAR: w\n"},
@@ -142,11 +133,11 @@ TEST(FinishLine, KeepsEveryLineWithItsOrderedMessages) {
   Output out;
   Report report(out, false);
   report.finish_line(1, "");
-  report.add_warning(MessageKind::SHELL_VAR, kShellVar);
-  report.add_error(MessageKind::COMMENT, kComment);
+  report.add(MessageKind::SHELL_VAR, "{}", kShellVar);
+  report.add(MessageKind::COMMENT, "{}", kComment);
   report.finish_line(2, "FOO=$HOME # x");
   report.finish_line(3, "# just a comment");
-  report.add_warning(MessageKind::BARE_PERCENT, kPercent);
+  report.add(MessageKind::BARE_PERCENT, "{}", kPercent);
   report.finish_line(4, "0 3 * * * root date +%F");
   EXPECT_EQ(kept_records(report),
             "1 \n"
@@ -169,7 +160,7 @@ TEST(FinishLine, KeepsTextsThatOutliveTheCallersBuffers) {
   Report report(out, true);
   std::string text = "FOO=$X";
   std::string message = "first text";
-  report.add_warning(MessageKind::SHELL_VAR, message);
+  report.add(MessageKind::SHELL_VAR, "{}", message);
   message.assign("overwritten");
   report.finish_line(1, text);
   text.assign("overwritten too");
@@ -185,10 +176,9 @@ TEST(FinishLine, KeepsManyLongMessagesOfOneLine) {
   for (int round = 0; round < 2; ++round) {
     for (int i = 0; i < 300; ++i) {
       const std::string text = std::to_string(i) + std::string(40, 'a' + i % 26);
-      report.add_error(MessageKind::LINE_ERROR, text);
+      report.add(MessageKind::LINE_ERROR, "{}", text);
       if (round == 0) expected += "  E: LINE_ERROR: " + text + "\n";
-      if (i == 150)
-        report.add_warning_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
+      if (i == 150) report.add_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
     }
     ASSERT_EQ(report.line_messages().size(), 301u);
     EXPECT_EQ(report.line_messages()[0].text, "0" + std::string(40, 'a'));
@@ -202,9 +192,9 @@ TEST(FinishLine, KeepsManyLongMessagesOfOneLine) {
 }
 
 TEST(MessageText, KindNameThenTextOrTheTextAlone) {
-  EXPECT_EQ(message_text({"Failed to parse line.", Severity::Error, MessageKind::LINE_ERROR}),
+  EXPECT_EQ(message_text({"Failed to parse line.", MessageKind::LINE_ERROR}),
             "LINE_ERROR: Failed to parse line.");
-  EXPECT_EQ(message_text({kNewline, Severity::Error, std::nullopt}),
+  EXPECT_EQ(message_text({kNewline, MessageKind::MISSING_NEWLINE}),
             "Cron will not process this file - missing trailing newline");
 }
 
@@ -277,9 +267,9 @@ struct ScriptLine {
 LintkeeperCmd cmd(std::string_view command, std::string_view kind) { return {"", command, kind}; }
 
 TEST(ApplyCommand, SwitchesKindsOffAndOnForLaterLines) {
-  const Add shell_var{Severity::Warning, MessageKind::SHELL_VAR, kShellVar};
-  const Add comment{Severity::Error, MessageKind::COMMENT, kComment};
-  const Add percent{Severity::Warning, MessageKind::BARE_PERCENT, kPercent};
+  const Add shell_var{MessageKind::SHELL_VAR, kShellVar};
+  const Add comment{MessageKind::COMMENT, kComment};
+  const Add percent{MessageKind::BARE_PERCENT, kPercent};
   struct Case {
     std::string_view name;
     std::vector<ScriptLine> lines;
@@ -424,8 +414,8 @@ TEST(ApplyCommand, DroppedMessagesAreNotKept) {
   Report report(out, false);
   report.apply_command(cmd("disable-msg", "COMMENT"));
   report.finish_line(1, "# lintkeeper: disable-msg=COMMENT");
-  report.add_warning(MessageKind::SHELL_VAR, kShellVar);
-  report.add_error(MessageKind::COMMENT, kComment);
+  report.add(MessageKind::SHELL_VAR, "{}", kShellVar);
+  report.add(MessageKind::COMMENT, "{}", kComment);
   report.finish_line(2, "FOO=$HOME # x");
   EXPECT_EQ(kept_records(report),
             "1 # lintkeeper: disable-msg=COMMENT\n"
@@ -452,19 +442,17 @@ TEST(FileMessages, PrintedAtOnceAndNeverSwitchedOff) {
     for (const KindInfo& info : MESSAGE_KINDS) {
       report.apply_command(cmd("disable-msg", info.name));
     }
-    report.add_warning(MessageKind::SHELL_VAR, kShellVar);  // dropped, and nothing is pending
-    report.add_file_warning(
-        "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
-    report.add_file_error(kNewline);
+    report.add(MessageKind::SHELL_VAR, "{}", kShellVar);  // dropped, and nothing is pending
+    report.add_file(MessageKind::FILE_NAME,
+                    "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
+    report.add_file(MessageKind::MISSING_NEWLINE, "{}", kNewline);
     EXPECT_EQ(out.contents(), c.printed);  // before any line is finished
     EXPECT_EQ(report.errors(), 1u);
     EXPECT_EQ(report.warnings(), 1u);
     ASSERT_EQ(report.file_messages().size(), 2u);
-    EXPECT_EQ(report.file_messages()[0].severity, Severity::Warning);
-    EXPECT_EQ(report.file_messages()[0].kind, std::nullopt);
+    EXPECT_EQ(report.file_messages()[0].kind, MessageKind::FILE_NAME);
     EXPECT_EQ(report.file_messages()[1].text, kNewline);
-    EXPECT_EQ(report.file_messages()[1].severity, Severity::Error);
-    EXPECT_EQ(report.file_messages()[1].kind, std::nullopt);
+    EXPECT_EQ(report.file_messages()[1].kind, MessageKind::MISSING_NEWLINE);
     EXPECT_TRUE(report.line_messages().empty());
   }
 }
@@ -489,11 +477,11 @@ TEST(PrintSummary, Wording) {
                                       << c.file_errors << " " << c.file_warnings);
     Output out;
     Report report(out, false);
-    for (int i = 0; i < c.line_errors; ++i) report.add_error(MessageKind::LINE_ERROR, "e");
-    for (int i = 0; i < c.line_warnings; ++i) report.add_warning(MessageKind::SHELL_VAR, "w");
+    for (int i = 0; i < c.line_errors; ++i) report.add(MessageKind::LINE_ERROR, "{}", "e");
+    for (int i = 0; i < c.line_warnings; ++i) report.add(MessageKind::SHELL_VAR, "{}", "w");
     report.finish_line(1, "x");
-    for (int i = 0; i < c.file_errors; ++i) report.add_file_error("fe");
-    for (int i = 0; i < c.file_warnings; ++i) report.add_file_warning("fw");
+    for (int i = 0; i < c.file_errors; ++i) report.add_file(MessageKind::READ_ERROR, "fe");
+    for (int i = 0; i < c.file_warnings; ++i) report.add_file(MessageKind::FILE_NAME, "fw");
     const std::size_t before = out.contents().size();
     report.print_summary();
     EXPECT_EQ(out.contents().substr(before), c.summary);
@@ -507,15 +495,14 @@ TEST(Quiet, PrintsNothingAndCountsTheSame) {
   for (const bool quiet : {false, true}) {
     Output out;
     Report report(out, quiet);
-    report.add_file_warning(
-        "Cron will not process this file - its name must match "
-        "[A-Za-z0-9_-]+ .");
-    report.add_warning(MessageKind::SHELL_VAR, kShellVar);
-    report.add_error(MessageKind::COMMENT, kComment);
+    report.add_file(MessageKind::FILE_NAME,
+                    "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
+    report.add(MessageKind::SHELL_VAR, "{}", kShellVar);
+    report.add(MessageKind::COMMENT, "{}", kComment);
     report.finish_line(1, "FOO=$HOME # x");
     report.apply_command(cmd("disable-msg", "NO_SUCH"));
     report.finish_line(2, "# lintkeeper: disable-msg=NO_SUCH");
-    report.add_file_error(kNewline);
+    report.add_file(MessageKind::MISSING_NEWLINE, "{}", kNewline);
     report.print_summary();
     statuses[quiet] = report.exit_status(std::nullopt);
     counts[quiet][0] = report.errors();
@@ -561,8 +548,8 @@ TEST(ExitStatus, FromTheCountsAndTheWarningLimit) {
                  << (c.fail_warnings ? std::to_string(*c.fail_warnings) : "absent"));
     Output out;
     Report report(out, true);
-    for (int i = 0; i < c.errors; ++i) report.add_error(MessageKind::LINE_ERROR, "e");
-    for (int i = 0; i < c.warnings; ++i) report.add_warning(MessageKind::BARE_PERCENT, "w");
+    for (int i = 0; i < c.errors; ++i) report.add(MessageKind::LINE_ERROR, "{}", "e");
+    for (int i = 0; i < c.warnings; ++i) report.add(MessageKind::BARE_PERCENT, "{}", "w");
     report.finish_line(1, "x");
     EXPECT_EQ(report.exit_status(c.fail_warnings), c.status);
   }
@@ -571,10 +558,10 @@ TEST(ExitStatus, FromTheCountsAndTheWarningLimit) {
 TEST(ExitStatus, FileMessagesCount) {
   Output out;
   Report report(out, true);
-  report.add_file_warning("w");
+  report.add_file(MessageKind::FILE_NAME, "w");
   EXPECT_EQ(report.exit_status(std::nullopt), 1);
   EXPECT_EQ(report.exit_status(1), 0);
-  report.add_file_error("e");
+  report.add_file(MessageKind::READ_ERROR, "e");
   EXPECT_EQ(report.exit_status(1), 2);
 }
 

@@ -50,13 +50,13 @@ void print_parsed(const CrontabLine& line, const Args& args, Output& out) {
 
 void report_utf8_fault(std::uint64_t number, const Utf8Fault& fault, Report& report) {
   if (fault.length == 0) {
-    report.add_file_error(
-        fmt::format("error reading line {}: incomplete utf-8 byte sequence from index {}", number,
-                    fault.index));
+    report.add_file(MessageKind::INVALID_UTF8,
+                    "error reading line {}: incomplete utf-8 byte sequence from index {}", number,
+                    fault.index);
   } else {
-    report.add_file_error(
-        fmt::format("error reading line {}: invalid utf-8 sequence of {} bytes from index {}",
-                    number, fault.length, fault.index));
+    report.add_file(MessageKind::INVALID_UTF8,
+                    "error reading line {}: invalid utf-8 sequence of {} bytes from index {}",
+                    number, fault.length, fault.index);
   }
 }
 
@@ -82,10 +82,13 @@ void check_lines(int fd, const Args& args, Report& report) {
     check_line(line, args, report);
     report.finish_line(number, text);  // copies the text it keeps
     if (raw.back() != '\n') {
-      report.add_file_error("Cron will not process this file - missing trailing newline");
+      report.add_file(MessageKind::MISSING_NEWLINE,
+                      "Cron will not process this file - missing trailing newline");
     }
   }
-  if (status == LineReader::Status::Error) report.add_file_error(os_error(reader.error()));
+  if (status == LineReader::Status::Error) {
+    report.add_file(MessageKind::READ_ERROR, "{}", os_error(reader.error()));
+  }
 }
 
 }  // namespace
@@ -132,18 +135,20 @@ int check_file(const Args& args, Report& report) {
   std::optional<FileIdentity> identity;
   struct stat st {};
   if (::stat(args.crontab.c_str(), &st) != 0) {
-    report.add_file_error(fmt::format("File \"{}\" does not exist.", shown));
+    report.add_file(MessageKind::FILE_MISSING, "File \"{}\" does not exist.", shown);
   } else {
     identity = FileIdentity{st.st_dev, st.st_ino};
     const std::optional<std::string_view> name = file_name_of(args.crontab);
     if (name && !file_name_is_accepted(lossy_utf8(*name))) {
-      report.add_file_warning(
-          "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
+      report.add_file(MessageKind::FILE_NAME,
+                      "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
     }
     const int fd = ::open(args.crontab.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      report.add_file_error(os_error(errno));
+      report.add_file(MessageKind::READ_ERROR, "{}", os_error(errno));
     } else {
+      // The file read is the one the report must not overwrite, whatever the path names now.
+      if (::fstat(fd, &st) == 0) identity = FileIdentity{st.st_dev, st.st_ino};
       check_lines(fd, args, report);
       ::close(fd);
     }
@@ -153,8 +158,8 @@ int check_file(const Args& args, Report& report) {
   int status = report.exit_status(args.fail_warnings);
   if (args.junit) {
     if (const auto error = write_junit_report(args, report, identity)) {
-      report.add_file_error(
-          fmt::format("Can not write junit file \"{}\": {}", lossy_utf8(*args.junit), *error));
+      report.add_file(MessageKind::JUNIT_WRITE, "Can not write junit file \"{}\": {}",
+                      lossy_utf8(*args.junit), *error);
       status = 2;
     }
   }

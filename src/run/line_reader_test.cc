@@ -2,8 +2,10 @@
 // and what it knows of a line being plain ASCII.
 #include "run/line_reader.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -20,13 +22,16 @@ struct Read {
 
 // Writes text to a temporary file and reads it back line by line.
 Read read_all(const std::string& text) {
+  Read read;
   FILE* file = std::tmpfile();
-  EXPECT_NE(file, nullptr);
+  if (file == nullptr) {
+    ADD_FAILURE() << "no temporary file";
+    return read;
+  }
   EXPECT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
   std::fflush(file);
   std::rewind(file);
   LineReader reader(fileno(file));
-  Read read;
   std::string_view line;
   LineReader::Status status;
   while ((status = reader.next(line)) == LineReader::Status::Line) {
@@ -84,6 +89,18 @@ TEST(LineReader, KnowsAsciiLinesOnlyWhenTheirBufferIsAscii) {
   // All ASCII: every line is known to be.
   const Read plain = read_all(std::string(20000, 'a') + "\nb\n");
   EXPECT_EQ(plain.ascii, (std::vector<bool>{true, true}));
+}
+
+// A read that fails ends the lines with Error and its errno; nothing is handed out.
+TEST(LineReader, ReadErrorEndsTheLines) {
+  const int fd = ::open("/", O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  LineReader reader(fd);
+  std::string_view line;
+  EXPECT_EQ(reader.next(line), LineReader::Status::Error);
+  EXPECT_EQ(reader.error(), EISDIR);
+  EXPECT_EQ(reader.next(line), LineReader::Status::Error);
+  ::close(fd);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Buffered output: the write loop.
-#include "report/output.h"
+#include "base/output.h"
 
 #include <unistd.h>
 
@@ -11,11 +11,11 @@ void Output::flush() {
   if (fd_ < 0) return;
   const char* data = buffer_.data();
   std::size_t left = buffer_.size();
-  while (left > 0 && !failed_) {
+  while (left > 0 && error_ == 0) {
     const ssize_t n = ::write(fd_, data, left);
     if (n < 0) {
       if (errno == EINTR) continue;
-      failed_ = true;  // a closed pipe or a full disk: the report is lost, the run goes on
+      error_ = errno;  // a closed pipe or a full disk: nothing more is written
       break;
     }
     data += n;
