@@ -1,5 +1,8 @@
 # The Debian package of lintkeeper, built by CPack: `cpack -G DEB` in the build directory.
-# It holds the program, its man page (gzipped) and its bash completion, installed under /usr.
+# It holds what `cmake --install` installs (the program, its man page, gzipped, and its bash
+# completion) under /usr, and the Debian files of packaging/debian (copyright, changelog, lintian
+# overrides), which are in the install component `debian`. Included after every install() rule:
+# CPack packs the install components known when it is included.
 
 set(CPACK_PACKAGE_NAME lintkeeper)
 set(CPACK_PACKAGE_VENDOR "lintkeeper developers")
@@ -23,6 +26,9 @@ set(CPACK_STRIP_FILES ON)
 # Folders are 0755 whatever the umask of the build (with 002 they would be group-writable).
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# Every install component, `debian` with the others, goes into the one package.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -35,4 +41,5 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 # Debian ships man pages gzipped: compress the page in the staging tree before packaging.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/GzipManPages.cmake)
 
+add_subdirectory(packaging/debian)
 include(CPack)
