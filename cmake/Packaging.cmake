@@ -1,20 +1,34 @@
 # The Debian package of lintkeeper, built by CPack: `cpack -G DEB` in the build directory.
-# It holds the program, its man page (gzipped) and its bash completion, installed under /usr.
+# It holds what `cmake --install` installs (the program, its man page, gzipped, and its bash
+# completion) under /usr, and the Debian files of packaging/debian (copyright, changelog, lintian
+# overrides), which are in the install component `debian`. Included after every install() rule:
+# CPack packs the install components known when it is included.
 
 set(CPACK_PACKAGE_NAME lintkeeper)
 set(CPACK_PACKAGE_VENDOR "lintkeeper developers")
 set(CPACK_PACKAGE_CONTACT "lintkeeper developers <lintkeeper@example.org>"
     CACHE STRING "Maintainer of the Debian package, as \"Name <email>\"")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "check crontab files for errors")
-set(CPACK_PACKAGE_DESCRIPTION
-    "lintkeeper checks one crontab file per run, a system crontab (/etc/crontab, \
-/etc/cron.d/*) or, with --user, a user crontab. It reports errors on lines that cron \
-rejects or misreads and warnings on lines that are valid but suspect, and ends with an \
-exit status that scripts and CI pipelines can test: 0, 1 for warnings, 2 for errors. \
-It can also write a JUnit XML report.")
+# The extended description, as Debian shows it: lines of at most 80 columns (lintian's limit),
+# paragraphs separated by an empty line.
+set(CPACK_PACKAGE_DESCRIPTION [[
+lintkeeper checks one crontab file per run: a system crontab (/etc/crontab and
+the files of /etc/cron.d) or, with --user, a user crontab.
+
+It reports errors on lines that cron rejects or reads differently than
+intended, and warnings on lines that are valid but suspect, such as a command
+with an unescaped % sign. Its exit status (0 when the file passes, 1 for
+warnings, 2 for errors) lets scripts, pre-commit hooks and CI pipelines act on
+the result, and it can write a JUnit XML report for CI servers.]])
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# Folders are 0755 whatever the umask of the build (with 002 they would be group-writable).
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# Every install component, `debian` with the others, goes into the one package.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
@@ -27,4 +41,5 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 # Debian ships man pages gzipped: compress the page in the staging tree before packaging.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/GzipManPages.cmake)
 
+add_subdirectory(packaging/debian)
 include(CPack)

@@ -11,7 +11,8 @@ set -euo pipefail
 # libnss-wrapper lets tests supply their own password database; help2man makes the man page;
 # dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies; clang-14 and
 # libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build the fuzz targets; gcovr
-# reports the test coverage (scripts/coverage.sh).
+# reports the test coverage (scripts/coverage.sh); lintian checks the Debian package
+# (tests/deb_package.sh, which skips it when it is missing).
 readonly PACKAGES=(
   cmake
   ninja-build
@@ -28,6 +29,7 @@ readonly PACKAGES=(
   clang-14
   libclang-rt-14-dev
   gcovr
+  lintian
 )
 
 missing=()
