@@ -21,7 +21,7 @@ ARGS = "args"
 ENV = "env"
 STDOUT = "stdout"
 STATUS = "status"
-STDERR = "stderr_contains"
+STDERR = "stderr"
 JUNIT = "junit.xml"
 CONTROL_FILES = {ARGS, ENV, STDOUT, STATUS, STDERR, JUNIT}
 
@@ -181,7 +181,7 @@ def run_case(binary, case, update):
 
     actual_status = f"{result.returncode}\n".encode()
     if update:
-        write_expected(case, result.stdout, actual_status, actual_junit)
+        write_expected(case, result.stdout, result.stderr, actual_status, actual_junit)
 
     expected_status = case.expected_bytes(STATUS)
     if expected_status is not None and expected_status != actual_status:
@@ -195,16 +195,11 @@ def run_case(binary, case, update):
     if expected_stdout != result.stdout:
         failures.append(b"stdout differs:\n" + unified_diff(expected_stdout, result.stdout, STDOUT))
 
-    if case.has(STDERR):
-        if not result.stderr:
-            failures.append(b"stderr: expected a message, got nothing\n")
-        missing = [t for t in read_lines(case.path(STDERR)) if t not in result.stderr]
-        for text in missing:
-            failures.append(b"stderr lacks the text: " + text + b"\n")
-        if missing and result.stderr:
-            failures.append(b"stderr was:\n" + result.stderr)
-    elif result.stderr:
-        failures.append(b"stderr: expected nothing, got:\n" + result.stderr)
+    expected_stderr = case.expected_bytes(STDERR)
+    if expected_stderr is None:
+        expected_stderr = b""
+    if expected_stderr != result.stderr:
+        failures.append(b"stderr differs:\n" + unified_diff(expected_stderr, result.stderr, STDERR))
 
     expected_junit = case.expected_bytes(JUNIT)
     if expected_junit is not None and actual_junit is None:
@@ -217,9 +212,14 @@ def run_case(binary, case, update):
     return failures
 
 
-def write_expected(case, stdout, status, junit):
+def write_expected(case, stdout, stderr, status, junit):
     with open(case.path(STDOUT), "wb") as f:
         f.write(stdout)
+    if stderr:
+        with open(case.path(STDERR), "wb") as f:
+            f.write(stderr)
+    elif case.has(STDERR):
+        os.remove(case.path(STDERR))
     with open(case.path(STATUS), "wb") as f:
         f.write(status)
     if junit is not None:

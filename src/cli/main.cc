@@ -16,28 +16,26 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  CommandLine command_line = parse_command_line(arguments);
+  const CommandLine<Args> command_line = parse_lintkeeper_command_line(arguments);
   Output out(STDOUT_FILENO);
   switch (command_line.action) {
-    case CommandLine::Action::Error: {
+    case Action::Error: {
       Output err(STDERR_FILENO);
       err.write(command_line.error);
       return 2;
     }
-    case CommandLine::Action::ShortHelp:
-      out.write(short_help());
+    case Action::ShortHelp:
+    case Action::LongHelp:
+      out.write(help_text(LINTKEEPER_COMMAND, command_line.action == Action::LongHelp));
       return 0;
-    case CommandLine::Action::LongHelp:
-      out.write(long_help());
+    case Action::Version:
+      out.write(version_text(PROGRAM_NAME));
       return 0;
-    case CommandLine::Action::Version:
-      out.write(version_text());
-      return 0;
-    case CommandLine::Action::Run:
+    case Action::Run:
       break;
   }
   const Args& args = command_line.args;
-  Report report(out, args.quiet);
+  Report report(out, args.quiet, /*keep_lines=*/args.junit.has_value());
   const int status = check_file(args, report);
   out.flush();
   return status;

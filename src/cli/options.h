@@ -1,50 +1,48 @@
-// The command line: one table of options drives the parser and both help texts.
+// lintkeeper's command line: its options and the texts of its help.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/args.h"
+#include "cli/command_line.h"
 
 namespace lintkeeper {
-
-enum class Arity { Flag, One, Many };
-
-struct Option {
-  std::string_view long_name;   // "fail-warnings"
-  char short_name;              // 'f'
-  std::string_view value_name;  // "FAIL_WARNINGS"; empty for a flag
-  Arity arity;
-  std::string_view help;       // shown by -h
-  std::string_view more_help;  // paragraph added by --help
-  // Stores the value; returns an empty text, or why the value is not accepted.
-  std::string (*apply)(Args& args, std::string_view value);
-};
-
-extern const std::array<Option, 9> OPTIONS;
 
 inline constexpr std::string_view PROGRAM_NAME = "lintkeeper";
 inline constexpr std::string_view PROGRAM_VERSION = LINTKEEPER_VERSION;
 
-// The outcome of reading the command line.
-struct CommandLine {
-  enum class Action { Run, ShortHelp, LongHelp, Version, Error };
-  Action action = Action::Run;
-  Args args;
-  std::string error;  // for Error: the whole text for standard error
-};
+extern const Command<Args> LINTKEEPER_COMMAND;
 
 // args excludes the program name.
-CommandLine parse_command_line(const std::vector<std::string_view>& args);
+CommandLine<Args> parse_lintkeeper_command_line(const std::vector<std::string_view>& args);
 
-std::string short_help();
-std::string long_help();
-std::string version_text();
+// "NAME VERSION\n", as --version prints it.
+std::string version_text(std::string_view program_name);
 
-// Reads an unsigned 64-bit decimal number with an optional leading '+'. Returns an
-// empty text, or why the value is not a number.
-std::string parse_count(std::string_view text, std::uint64_t& value);
+// The rows of the options that every program has, last in its table.
+template <typename Args>
+constexpr Option<Args> HELP_OPTION{"help",
+                                   'h',
+                                   "",
+                                   Arity::Flag,
+                                   "Print help (see a summary with '-h')",
+                                   nullptr,
+                                   false,
+                                   Action::ShortHelp,
+                                   Action::LongHelp,
+                                   "Print help (see more with '--help')"};
+template <typename Args>
+constexpr Option<Args> VERSION_OPTION{"version",       'V',     "",    Arity::Flag,
+                                      "Print version", nullptr, false, Action::Version,
+                                      Action::Version};
+
+// Sets a flag of Args; the value of a flag is always empty.
+template <typename Args, bool Args::*member>
+std::string set_flag(Args& args, std::string_view) {
+  args.*member = true;
+  return {};
+}
 
 }  // namespace lintkeeper

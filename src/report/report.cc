@@ -90,7 +90,7 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
   if (!quiet_ && !line_messages_.empty()) {
     write_line_messages(out_, number, text, line_messages_);
   }
-  lines_.append(number, text, line_messages_);
+  if (keep_lines_) lines_.append(number, text, line_messages_);
   line_messages_.clear();
   line_texts_size_ = 0;
 }

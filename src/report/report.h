@@ -47,7 +47,10 @@ void write_line_messages(Output& out, std::uint64_t number, std::string_view tex
 
 class Report {
  public:
-  Report(Output& out, bool quiet) : out_(out), quiet_(quiet) {}
+  // keep_lines: whether the finished lines are kept as records, for a report that reads them
+  // after the run (they cost memory in proportion to the file).
+  Report(Output& out, bool quiet, bool keep_lines = true)
+      : out_(out), quiet_(quiet), keep_lines_(keep_lines) {}
 
   // Messages of the current line, with the severity of their kind. A kind switched off at
   // this line is dropped: neither kept, printed nor counted.
@@ -77,7 +80,7 @@ class Report {
   }
 
   // Orders the current line's messages errors first (stable), prints them under a line
-  // header unless quiet, and keeps them with the line as its LineRecord.
+  // header unless quiet, and keeps them with the line as its LineRecord when lines are kept.
   void finish_line(std::uint64_t number, std::string_view text);
 
   // Carries out an in-file command; takes effect from the next line on.
@@ -130,6 +133,7 @@ class Report {
   static std::string_view part_view(std::string_view part) { return part; }
   Output& out_;
   bool quiet_;
+  bool keep_lines_;
   KindSet disabled_;
   std::uint64_t errors_ = 0;
   std::uint64_t warnings_ = 0;
