@@ -5,13 +5,22 @@
 #include <string>
 #include <string_view>
 
+#include "base/unicode_tables.h"
+
 namespace lintkeeper {
 
-// The Unicode White_Space property.
+// The Unicode White_Space property, from the generated table.
 constexpr bool is_white_space(char32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-         c == 0x3000;
+  for (const auto& [first, last] : unicode_tables::WHITE_SPACE) {
+    if (c < first) return false;
+    if (c <= last) return true;
+  }
+  return false;
+}
+
+// is_white_space below U+0080, written out for the fast paths (checked in unicode.cc).
+constexpr bool is_ascii_white_space(unsigned char b) {
+  return b == 0x20 || (b >= 0x09 && b <= 0x0D);
 }
 
 // Decodes the character at pos (pos < text.size()) into c and returns its length in
@@ -23,7 +32,7 @@ std::size_t white_space_at_slow(std::string_view text, std::size_t pos);
 // Length in bytes of the white-space character at pos, or 0 if there is none.
 inline std::size_t white_space_at(std::string_view text, std::size_t pos) {
   const auto b0 = static_cast<unsigned char>(text[pos]);
-  if (b0 < 0x80) return (b0 == 0x20 || (b0 >= 0x09 && b0 <= 0x0D)) ? 1 : 0;
+  if (b0 < 0x80) return is_ascii_white_space(b0) ? 1 : 0;
   return white_space_at_slow(text, pos);
 }
 
@@ -32,7 +41,7 @@ std::string_view trim(std::string_view text);
 
 // The same as trim for text known to be ASCII, without decoding.
 inline std::string_view trim_ascii(std::string_view text) {
-  const auto space = [](char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); };
+  const auto space = [](char c) { return is_ascii_white_space(static_cast<unsigned char>(c)); };
   std::size_t begin = 0, end = text.size();
   while (begin < end && space(text[begin])) ++begin;
   while (end > begin && space(text[end - 1])) --end;
