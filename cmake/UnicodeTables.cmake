@@ -5,8 +5,8 @@
 set(LINTKEEPER_UNICODE_TABLES "" CACHE FILEPATH
     "Absolute path of an already generated unicode_tables.inc to use instead of running the generator")
 
-# ICU: the generator needs it, and so does the unit test that holds the tables to ICU (built
-# when ICU is found).
+# ICU runs at build time only: the generator, and the unit test that holds the tables to ICU
+# (built when ICU is found).
 if(LINTKEEPER_UNICODE_TABLES)
   find_package(ICU COMPONENTS uc)
 else()
