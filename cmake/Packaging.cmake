@@ -34,7 +34,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends (libc6, libstdc++6, libfmt9, libicu72, ...) come from dpkg-shlibdeps (dpkg-dev).
+# Depends (libc6, libstdc++6, libfmt9, ...) come from dpkg-shlibdeps (dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS bash-completion)
 

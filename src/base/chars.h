@@ -24,8 +24,7 @@ enum CharClass : std::uint8_t {
   kIdentStart = 1 << 0,     // A-Z a-z _
   kIdentChar = 1 << 1,      // identifier start and 0-9
   kFieldChar = 1 << 2,      // A-Z a-z 0-9 * , - /
-  kAsciiSpace = 1 << 3,     // is_ascii_space
-  kUserForbidden = 1 << 4,  // ASCII punctuation other than - . _
+  kUserForbidden = 1 << 3,  // ASCII punctuation other than - . _
 };
 
 namespace detail {
@@ -42,7 +41,6 @@ constexpr std::array<std::uint8_t, 256> make_char_classes() {
     if (letter || c == '_') bits |= kIdentStart;
     if (letter || digit || c == '_') bits |= kIdentChar;
     if (letter || digit || c == '*' || c == ',' || c == '-' || c == '/') bits |= kFieldChar;
-    if (is_ascii_space(c)) bits |= kAsciiSpace;
     if (is_punctuation(i) && c != '-' && c != '.' && c != '_') bits |= kUserForbidden;
     t[static_cast<std::size_t>(i)] = bits;
   }

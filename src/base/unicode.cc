@@ -1,11 +1,45 @@
 // UTF-8 decoding, validation and white space.
 #include "base/unicode.h"
 
+#include <array>
 #include <cstdint>
+
+#include "base/chars.h"
 
 namespace lintkeeper {
 
 namespace {
+
+// The ASCII white space of the fast paths (is_ascii_space) is that of the table.
+constexpr bool table_in_ascii(char32_t c) {
+  for (const auto& [first, last] : unicode_tables::WHITE_SPACE) {
+    if (c >= first && c <= last) return true;
+  }
+  return false;
+}
+constexpr bool ascii_white_space_agrees() {
+  for (char32_t c = 0; c < 0x80; ++c) {
+    if (is_ascii_space(static_cast<char>(c)) != table_in_ascii(c)) return false;
+  }
+  return true;
+}
+static_assert(ascii_white_space_agrees());
+
+// The first UTF-8 byte of each White_Space character from U+0080 on: white_space_at_slow
+// decodes only the characters that start with one.
+constexpr std::array<bool, 256> make_white_space_leads() {
+  std::array<bool, 256> leads{};
+  for (const auto& [first, last] : unicode_tables::WHITE_SPACE) {
+    for (char32_t c = first < 0x80 ? 0x80 : first; c <= last; ++c) {
+      const char32_t lead = c < 0x800     ? 0xC0 | c >> 6
+                            : c < 0x10000 ? 0xE0 | c >> 12
+                                          : 0xF0 | c >> 18;
+      leads[lead] = true;
+    }
+  }
+  return leads;
+}
+constexpr std::array<bool, 256> WHITE_SPACE_LEADS = make_white_space_leads();
 
 bool is_continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
@@ -78,7 +112,7 @@ std::size_t decode_utf8(std::string_view text, std::size_t pos, char32_t& c) {
 
 std::size_t white_space_at_slow(std::string_view text, std::size_t pos) {
   const auto b0 = static_cast<unsigned char>(text[pos]);
-  if (!WHITE_SPACE_LEAD_BYTES[b0]) return 0;
+  if (!WHITE_SPACE_LEADS[b0]) return 0;  // fast path
   char32_t c = 0;
   const std::size_t n = decode_utf8(text, pos, c);
   return is_white_space(c) ? n : 0;

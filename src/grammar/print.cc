@@ -6,32 +6,15 @@
 #include <variant>
 
 #include <fmt/format.h>
-#include <unicode/uchar.h>
 
 #include "base/overloaded.h"
 #include "base/unicode.h"
+#include "base/unicode_tables.h"
 #include "fields/time_fields.h"
 
 namespace lintkeeper {
 
 namespace {
-
-bool needs_unicode_escape(char32_t c) {
-  switch (u_charType(static_cast<UChar32>(c))) {
-    case U_CONTROL_CHAR:
-    case U_FORMAT_CHAR:
-    case U_SURROGATE:
-    case U_PRIVATE_USE_CHAR:
-    case U_UNASSIGNED:
-    case U_LINE_SEPARATOR:
-    case U_PARAGRAPH_SEPARATOR:
-      return true;
-    case U_SPACE_SEPARATOR:
-      return c != U' ';
-    default:
-      return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_GRAPHEME_EXTEND);
-  }
-}
 
 class DebugWriter {
  public:
