@@ -38,7 +38,7 @@ std::size_t scalar_count(std::string_view text) {
 
 }  // namespace
 
-UserLookup lookup_user(std::string_view name) {
+UserLookup lookup_user(std::string_view name, GetPwNamR getpwnam_r) {
   if (name.find('\0') != std::string_view::npos) return UserLookup::NotFound;
   const std::string cname(name);
   const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -48,7 +48,7 @@ UserLookup lookup_user(std::string_view name) {
     passwd entry{};
     passwd* result = nullptr;
     // getpwnam_r reports its error as its return value, not through errno.
-    const int rc = ::getpwnam_r(cname.c_str(), &entry, buffer.get(), size, &result);
+    const int rc = getpwnam_r(cname.c_str(), &entry, buffer.get(), size, &result);
     if (rc == 0) return result != nullptr ? UserLookup::Found : UserLookup::NotFound;
     if (rc != ERANGE || size >= kBufferLimit) return UserLookup::Failed;
     size *= 2;

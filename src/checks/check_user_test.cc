@@ -3,6 +3,7 @@
 // under nss_wrapper (tests/nss).
 #include "checks/check_user.h"
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -143,8 +144,33 @@ TEST(CheckUser, SwitchedOffKinds) {
   }
 }
 
-TEST(LookupUser, NameWithNulIsNotFound) {
-  EXPECT_EQ(lookup_user(std::string_view("root\0x", 6)), UserLookup::NotFound);
+// Stands in for getpwnam_r: "found" and "grows" are in the database ("grows" only once the
+// buffer has reached 64 KiB), "huge" never fits, "broken" fails, any other name is absent.
+int fake_getpwnam_r(const char* name, passwd* entry, char*, std::size_t size, passwd** result) {
+  *result = nullptr;
+  const std::string_view n = name;
+  if (n == "broken") return EIO;
+  if (n == "huge" || (n == "grows" && size < 65536)) return ERANGE;
+  if (n == "found" || n == "grows") *result = entry;
+  return 0;
+}
+
+TEST(LookupUser, FoundNotFoundAndFailed) {
+  const struct {
+    std::string_view name;
+    UserLookup expected;
+  } cases[] = {
+      {"found", UserLookup::Found},
+      {"grows", UserLookup::Found},  // the buffer doubles until the entry fits
+      {"absent", UserLookup::NotFound},
+      {std::string_view("found\0x", 7), UserLookup::NotFound},  // no name holds a NUL
+      {"huge", UserLookup::Failed},                             // the buffer stops growing at 1 MiB
+      {"broken", UserLookup::Failed},  // an error other than a small buffer
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(lookup_user(c.name, fake_getpwnam_r), c.expected);
+  }
 }
 
 }  // namespace

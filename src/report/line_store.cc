@@ -9,6 +9,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -71,8 +72,7 @@ LineStore::Chunk::~Chunk() {
 char* LineStore::reserve(std::size_t size) {
   if (chunks_.empty() || chunks_.back().capacity - chunks_.back().used < size) {
     // Small files need little: chunks start small and double up to their full size.
-    const std::size_t shift = chunks_.size() < 6 ? chunks_.size() : 6;
-    const std::size_t next = kFirstChunkSize << shift;
+    const std::size_t next = std::min(kFirstChunkSize << chunks_.size(), kLastChunkSize);
     chunks_.emplace_back(size > next ? size : next);
   }
   Chunk& chunk = chunks_.back();

@@ -61,7 +61,8 @@ class LineStore {
     std::size_t capacity;
     std::size_t used = 0;
   };
-  static constexpr std::size_t kFirstChunkSize = 64 << 10;  // then doubling up to 4 MiB
+  static constexpr std::size_t kFirstChunkSize = 64 << 10;  // then doubling up to the last
+  static constexpr std::size_t kLastChunkSize = 4 << 20;
 
   char* reserve(std::size_t size);
 
