@@ -11,7 +11,8 @@ set -euo pipefail
 # libnss-wrapper lets tests supply their own password database; help2man makes the man page;
 # dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies; clang-14 and
 # libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build the fuzz targets; gcovr
-# reports the test coverage (scripts/coverage.sh).
+# reports the test coverage (scripts/coverage.sh); cron's `crontab -n` is the oracle of the tests
+# of the cron model (src/cron).
 readonly PACKAGES=(
   cmake
   ninja-build
@@ -28,6 +29,7 @@ readonly PACKAGES=(
   clang-14
   libclang-rt-14-dev
   gcovr
+  cron
 )
 
 missing=()
