@@ -12,7 +12,9 @@ set -euo pipefail
 # dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies; clang-14 and
 # libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build the fuzz targets; gcovr
 # reports the test coverage (scripts/coverage.sh); lintian checks the Debian package
-# (tests/deb_package.sh, which skips it when it is missing).
+# (tests/deb_package.sh, which skips it when it is missing); cron's `crontab -n` is the oracle
+# of the tests of the cron model (src/cron); clang-format checks that every C++ file is
+# formatted.
 readonly PACKAGES=(
   cmake
   ninja-build
@@ -30,6 +32,8 @@ readonly PACKAGES=(
   libclang-rt-14-dev
   gcovr
   lintian
+  cron
+  clang-format
 )
 
 missing=()

@@ -1,0 +1,329 @@
+// How Debian's cron reads one crontab line, as `crontab -n` shows it: the rules found by
+// experiment, each written where it applies.
+#include "cron/cron_line.h"
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <span>
+
+namespace lintkeeper {
+namespace {
+
+using Verdict = CronReading::Verdict;
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+// cron's limits of the five time fields and the word it refuses each with. A name stands for
+// the field's lowest value plus its index: "jan" is 1, "sun" is 0 (and 7 is Sunday too).
+struct CronField {
+  std::string_view reason;
+  std::int32_t min, max;
+  std::span<const std::string_view> names;  // lower case; matched whole, in any case
+};
+
+inline constexpr std::array<std::string_view, 12> CRON_MONTHS{
+    "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+inline constexpr std::array<std::string_view, 7> CRON_DAYS{"sun", "mon", "tue", "wed",
+                                                           "thu", "fri", "sat"};
+
+// In the order of the columns.
+inline constexpr std::array<CronField, 5> CRON_FIELDS{{
+    {"bad minute", 0, 59, {}},
+    {"bad hour", 0, 23, {}},
+    {"bad day-of-month", 1, 31, {}},
+    {"bad month", 1, 12, CRON_MONTHS},
+    {"bad day-of-week", 0, 7, CRON_DAYS},
+}};
+static_assert(CRON_MONTHS.size() == 12 && CRON_FIELDS[3].max - CRON_FIELDS[3].min + 1 == 12);
+static_assert(CRON_DAYS.size() == 7 && CRON_FIELDS[4].max - CRON_FIELDS[4].min == 7);
+
+// The names after '@', matched whole and in lower case only.
+inline constexpr std::array<std::string_view, 8> CRON_AT_NAMES{
+    "reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"};
+
+constexpr std::string_view BAD_TIME_SPECIFIER = "bad time specifier";
+constexpr std::string_view COMMAND_TOO_LONG = "command too long";
+// A command that starts with '*', or runs into the end of the file (a last line without line
+// feed).
+constexpr std::string_view BAD_COMMAND = "bad command";
+// No word for the user of a system crontab job: the oracle does not read system crontabs, so
+// these are our words.
+constexpr std::string_view MISSING_USER = "missing user";
+
+// The end of the file, as cron's character reader returns it.
+constexpr int kEof = -1;
+
+constexpr bool is_blank(int c) { return c == ' ' || c == '\t'; }
+// isspace in the C and UTF-8 locales: only ASCII.
+constexpr bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool is_alnum(char c) {
+  return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+constexpr char to_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The bytes of a line as cron's field reader takes them. It holds a character in a signed
+// char, so a 0xFF byte reads as the end of the file; so does the end of a last line without
+// line feed. The end of any other line reads as '\n'.
+class CronChars {
+ public:
+  CronChars(std::string_view text, bool last) : text_(text), last_(last) {}
+
+  int peek() const {
+    if (pos_ == text_.size()) return last_ ? kEof : '\n';
+    const auto c = static_cast<unsigned char>(text_[pos_]);
+    return c == 0xFF ? kEof : c;
+  }
+  void next() { ++pos_; }  // after a peek that did not return '\n' or kEof
+  void skip_blanks() {
+    while (is_blank(peek())) next();
+  }
+  // The bytes from here up to the first that `stop` accepts (or the end), passed over.
+  template <class Stop>
+  std::string_view take_until(Stop stop) {
+    const std::size_t begin = pos_;
+    while (pos_ < text_.size() && !stop(text_[pos_])) ++pos_;
+    return text_.substr(begin, pos_ - begin);
+  }
+  std::size_t pos() const { return pos_; }
+  std::string_view text() const { return text_; }
+  bool last() const { return last_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  bool last_;
+};
+
+// A number as cron converts it: a long, which stops growing at its largest value, then kept
+// in its low 32 bits as an int. So 4294967296 is 0 and 4294967295 is -1.
+std::int32_t cron_int(std::string_view digits) {
+  constexpr std::uint64_t kLongMax = std::numeric_limits<std::int64_t>::max();
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    value = value > (kLongMax - digit) / 10 ? kLongMax : value * 10 + digit;
+  }
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+bool all_digits(std::string_view token) {
+  for (const char c : token) {
+    if (!is_digit(c)) return false;
+  }
+  return true;
+}
+
+bool same_name(std::string_view token, std::string_view name) {
+  if (token.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (to_lower(token[i]) != name[i]) return false;
+  }
+  return true;
+}
+
+// A number or name: the letters and digits from here, at most CRON_MAX_TOKEN of them.
+std::optional<std::int32_t> read_value(CronChars& in, const CronField& field) {
+  const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
+  if (token.empty() || token.size() > CRON_MAX_TOKEN) return std::nullopt;
+  if (all_digits(token)) {
+    const std::int32_t value = cron_int(token);
+    if (value < field.min || value > field.max) return std::nullopt;
+    return value;
+  }
+  for (std::size_t i = 0; i < field.names.size(); ++i) {
+    if (same_name(token, field.names[i])) return field.min + static_cast<std::int32_t>(i);
+  }
+  return std::nullopt;
+}
+
+// The step after '/' of a range from low to high: digits only, above 0 as an int. cron counts
+// from low to high in an int, so a step that carries low past the largest int refuses the
+// field; a range that runs backwards (5-3) is never counted.
+bool read_step(CronChars& in, std::int32_t low, std::int32_t high) {
+  in.next();
+  const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
+  if (token.empty() || token.size() > CRON_MAX_TOKEN || !all_digits(token)) return false;
+  const std::int32_t step = cron_int(token);
+  if (step <= 0) return false;
+  return low > high || step <= std::numeric_limits<std::int32_t>::max() - low;
+}
+
+// One item of a list: *, */step, value, value-value or value-value/step. A single value may
+// not take a step (1/2 is refused).
+bool read_item(CronChars& in, const CronField& field) {
+  if (in.peek() == '*') {
+    in.next();
+    return in.peek() != '/' || read_step(in, field.min, field.max);
+  }
+  const std::optional<std::int32_t> low = read_value(in, field);
+  if (!low) return false;
+  if (in.peek() != '-') return in.peek() != '/';
+  in.next();
+  const std::optional<std::int32_t> high = read_value(in, field);
+  if (!high) return false;
+  return in.peek() != '/' || read_step(in, *low, *high);
+}
+
+// A comma-separated list of items, then the blanks before the next field. Whatever follows
+// the list up to the next blank is passed over (1?, */2/3, 1-2-3 are loaded), 0xFF bytes too,
+// but the end of the file right after the list, or where the next field should start, refuses
+// this field.
+bool read_field(CronChars& in, const CronField& field) {
+  while (true) {
+    if (!read_item(in, field)) return false;
+    if (in.peek() != ',') break;
+    in.next();
+  }
+  if (in.peek() == kEof) return false;
+  in.take_until([](char c) { return c == ' ' || c == '\t'; });
+  in.skip_blanks();
+  return in.peek() != kEof;
+}
+
+// A line as cron read it, and where the line cron reads next starts (after a NUL that ended
+// this one) or kNone.
+struct Part {
+  CronReading reading;
+  std::size_t rest = kNone;
+};
+
+Part refused(std::string_view reason) { return {{Verdict::Refused, reason, {}, {}, {}}, kNone}; }
+
+// The command runs from here to the line's end or its first NUL; cron reads the bytes after
+// the NUL as its next line.
+Part read_command(CronChars& in, std::string_view user) {
+  const std::string_view command = in.take_until([](char c) { return c == '\0'; });
+  if (command.size() > CRON_MAX_COMMAND) return refused(COMMAND_TOO_LONG);
+  const std::size_t end = in.pos();
+  if (end == in.text().size()) {
+    if (in.last()) return refused(BAD_COMMAND);
+    return {{Verdict::Job, {}, user, {}, command}, kNone};
+  }
+  return {{Verdict::Job, {}, user, {}, command}, end + 1};
+}
+
+// The word cron reads in one go: up to a blank, the end of the line, or a NUL (which then
+// ends the command too).
+std::string_view read_word(CronChars& in) {
+  return in.take_until([](char c) { return c == ' ' || c == '\t' || c == '\0'; });
+}
+
+// The user column of a system crontab, then the command. cron refuses a '*' where the schedule
+// ends, which would be a sixth time field; whether before or after the user column, the oracle
+// cannot tell: before.
+Part read_user_and_command(CronChars& in, CrontabFlavor flavor) {
+  if (in.peek() == '*') return refused(BAD_COMMAND);
+  std::string_view user;
+  if (flavor == CrontabFlavor::SystemCrontab) {
+    user = read_word(in);
+    if (user.empty()) return refused(MISSING_USER);
+    in.skip_blanks();
+  }
+  return read_command(in, user);
+}
+
+// @name, then the command. The name ends at a blank only: @daily? is refused.
+Part read_at_job(CronChars& in, CrontabFlavor flavor) {
+  in.next();
+  const std::string_view name = read_word(in);
+  bool known = false;
+  for (const std::string_view n : CRON_AT_NAMES) known = known || name == n;
+  if (!known) return refused(BAD_TIME_SPECIFIER);
+  in.skip_blanks();
+  return read_user_and_command(in, flavor);
+}
+
+// Five time fields, then the command. Only spaces and tabs part the fields.
+Part read_scheduled_job(CronChars& in, CrontabFlavor flavor) {
+  for (const CronField& field : CRON_FIELDS) {
+    if (!read_field(in, field)) return refused(field.reason);
+  }
+  return read_user_and_command(in, flavor);
+}
+
+// name = value, as cron reads it from the first byte after the leading blanks. Either side may
+// be quoted (matching ' or "); a quoted name may not hold '=' and a quoted value must end the
+// line. The value must not be empty unless quoted. White space is the C isspace set here.
+std::optional<CronReading> read_assignment(std::string_view text) {
+  std::size_t i = 0;
+  std::string_view name;
+  if (!text.empty() && (text[0] == '"' || text[0] == '\'')) {
+    const std::size_t close = text.find_first_of(text[0] == '"' ? "\"=" : "'=", 1);
+    if (close == kNone || text[close] == '=') return std::nullopt;
+    name = text.substr(1, close - 1);
+    i = close + 1;
+  } else {
+    while (i < text.size() && text[i] != '=' && !is_c_space(text[i])) ++i;
+    name = text.substr(0, i);
+  }
+  while (i < text.size() && is_c_space(text[i])) ++i;
+  if (i == text.size() || text[i] != '=') return std::nullopt;
+  ++i;
+  while (i < text.size() && is_c_space(text[i])) ++i;
+  std::size_t end = text.size();
+  while (end > i && is_c_space(text[end - 1])) --end;
+  std::string_view value = text.substr(i, end - i);
+  if (value.empty()) return std::nullopt;
+  if (value[0] == '"' || value[0] == '\'') {
+    if (value.size() < 2 || value.find(value[0], 1) != value.size() - 1) return std::nullopt;
+    value = value.substr(1, value.size() - 2);
+  }
+  return CronReading{Verdict::Assignment, {}, {}, name, value};
+}
+
+bool is_blank_or_comment(std::string_view text, std::size_t first) {
+  return first == text.size() || text[first] == '#';
+}
+
+// One line up to the NUL that ends it for cron, if any.
+Part read_part(std::string_view text, CrontabFlavor flavor, bool last) {
+  CronChars in(text, last);
+  in.skip_blanks();
+  const std::size_t first = in.pos();
+  // Comments run to the line feed, NUL bytes and all.
+  if (is_blank_or_comment(text, first)) return {};
+  // cron first reads the line as an assignment: up to a NUL or the line feed, and checks
+  // there that the file has one.
+  const std::size_t nul = text.find('\0', first);
+  if (last && nul == kNone) return refused(CRON_MISSING_NEWLINE);
+  const std::size_t end = nul == kNone ? text.size() : nul;
+  const std::size_t kept = end - first < CRON_MAX_ASSIGNMENT ? end - first : CRON_MAX_ASSIGNMENT;
+  if (std::optional<CronReading> assignment = read_assignment(text.substr(first, kept))) {
+    return {*assignment, nul == kNone ? kNone : nul + 1};
+  }
+  if (in.peek() == '@') return read_at_job(in, flavor);
+  return read_scheduled_job(in, flavor);
+}
+
+CronReading read_line(std::string_view text, CrontabFlavor flavor, bool last) {
+  const Part part = read_part(text, flavor, last);
+  std::size_t rest = part.rest;
+  while (rest != kNone) {
+    text.remove_prefix(rest);
+    const Part next = read_part(text, flavor, last);
+    if (next.reading.verdict == Verdict::Refused) return next.reading;
+    rest = next.rest;
+  }
+  return part.reading;
+}
+
+}  // namespace
+
+CronReading read_cron_line(std::string_view line, CrontabFlavor flavor) {
+  return read_line(line, flavor, false);
+}
+
+// In a last line without line feed, cron's reader meets the end of the file instead: where it
+// first reads the line as an assignment (refused with CRON_MISSING_NEWLINE unless a NUL comes
+// first), where it reads the time fields (each refused as by a 0xFF byte), and at the end of a
+// command (refused with "bad command"). A comment or blank line reads to the end unharmed.
+CronReading read_cron_last_line(std::string_view line, CrontabFlavor flavor) {
+  return read_line(line, flavor, true);
+}
+
+}  // namespace lintkeeper
