@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds lintkeeper with warnings as errors and runs the whole test suite three ways: a plain
-# build in `build-ci`, the same under AddressSanitizer and UBSan in `build-asan`, and the
-# libFuzzer targets (clang) in `build-fuzz`, each run for a short while from its seed corpus.
+# Checks that every C++ file is formatted, then builds lintkeeper with warnings as errors and
+# runs the whole test suite three ways: a plain build in `build-ci`, the same under
+# AddressSanitizer and UBSan in `build-asan` (built with the portable code in place of the SSE2
+# paths, so that both are tested), and the libFuzzer targets (clang) in `build-fuzz`, each run
+# for a short while from its seed corpus.
 #
 # Usage: scripts/test.sh
 # Installs what is missing first. FUZZ_SECONDS (default 60) is the time given to each fuzz
@@ -12,12 +14,15 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 fuzz_seconds=${FUZZ_SECONDS:-60}
 failed=()
 
+"$root/scripts/setup.sh"
+"$root/scripts/check_format.sh" || failed+=(format)
+
 # --no-tests=error: a suite that registered no test is a failure, not a pass.
 "$root/scripts/build.sh" "$root/build-ci" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 ctest --test-dir "$root/build-ci" --output-on-failure --no-tests=error || failed+=(tests)
 
 # The sanitizers stop at the first fault (-fno-sanitize-recover), so a fault fails its test.
-"$root/scripts/build.sh" "$root/build-asan" -DLINTKEEPER_SANITIZE=ON \
+"$root/scripts/build.sh" "$root/build-asan" -DLINTKEEPER_SANITIZE=ON -DLINTKEEPER_SCALAR=ON \
     -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 ctest --test-dir "$root/build-asan" --output-on-failure --no-tests=error ||
   failed+=(sanitizer-tests)

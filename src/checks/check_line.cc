@@ -9,17 +9,15 @@
 #include "base/unicode.h"
 #include "checks/check_user.h"
 #include "fields/check_fields.h"
+#include "fields/time_fields.h"
 
 namespace lintkeeper {
 
 namespace {
 
-constexpr auto kAtNames = std::to_array<std::string_view>(
-    {"reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"});
-
-// The shortest and longest of the names: a name outside them needs no comparison.
+// The shortest and longest of the @ names: a name outside them needs no comparison.
 constexpr auto kAtNameSizes = std::minmax_element(
-    kAtNames.begin(), kAtNames.end(), [](auto a, auto b) { return a.size() < b.size(); });
+    AT_NAMES.begin(), AT_NAMES.end(), [](auto a, auto b) { return a.size() < b.size(); });
 constexpr std::size_t kShortestAtName = kAtNameSizes.first->size();
 constexpr std::size_t kLongestAtName = kAtNameSizes.second->size();
 
@@ -76,7 +74,7 @@ bool find_bare_percent(std::string_view command) {
 
 bool is_valid_at_name(std::string_view name) {
   if (name.size() < kShortestAtName || name.size() > kLongestAtName) return false;
-  for (const std::string_view valid : kAtNames) {
+  for (const std::string_view valid : AT_NAMES) {
     if (valid == name) return true;
   }
   return false;

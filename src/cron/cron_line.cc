@@ -8,6 +8,9 @@
 #include <optional>
 #include <span>
 
+#include "base/chars.h"
+#include "fields/time_fields.h"
+
 namespace lintkeeper {
 namespace {
 
@@ -15,33 +18,28 @@ using Verdict = CronReading::Verdict;
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// cron's limits of the five time fields and the word it refuses each with. A name stands for
-// the field's lowest value plus its index: "jan" is 1, "sun" is 0 (and 7 is Sunday too).
+// cron's limits of the five time fields, which are those of TIME_FIELDS, and the word it
+// refuses each with. A name stands for the field's lowest value plus its index: "jan" is 1,
+// "sun" is 0 (and 7 is Sunday too).
 struct CronField {
   std::string_view reason;
   std::int32_t min, max;
   std::span<const std::string_view> names;  // lower case; matched whole, in any case
 };
 
-inline constexpr std::array<std::string_view, 12> CRON_MONTHS{
-    "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
-inline constexpr std::array<std::string_view, 7> CRON_DAYS{"sun", "mon", "tue", "wed",
-                                                           "thu", "fri", "sat"};
+constexpr std::array<std::string_view, Schedule::kFieldCount> kFieldReasons{
+    "bad minute", "bad hour", "bad day-of-month", "bad month", "bad day-of-week"};
 
-// In the order of the columns.
-inline constexpr std::array<CronField, 5> CRON_FIELDS{{
-    {"bad minute", 0, 59, {}},
-    {"bad hour", 0, 23, {}},
-    {"bad day-of-month", 1, 31, {}},
-    {"bad month", 1, 12, CRON_MONTHS},
-    {"bad day-of-week", 0, 7, CRON_DAYS},
-}};
-static_assert(CRON_MONTHS.size() == 12 && CRON_FIELDS[3].max - CRON_FIELDS[3].min + 1 == 12);
-static_assert(CRON_DAYS.size() == 7 && CRON_FIELDS[4].max - CRON_FIELDS[4].min == 7);
-
-// The names after '@', matched whole and in lower case only.
-inline constexpr std::array<std::string_view, 8> CRON_AT_NAMES{
-    "reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"};
+constexpr std::array<CronField, Schedule::kFieldCount> make_cron_fields() {
+  std::array<CronField, Schedule::kFieldCount> fields{};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const FieldSpec& spec = TIME_FIELDS[i];
+    fields[i] = {kFieldReasons[i], static_cast<std::int32_t>(spec.min),
+                 static_cast<std::int32_t>(spec.max), spec.names};
+  }
+  return fields;
+}
+constexpr std::array<CronField, Schedule::kFieldCount> CRON_FIELDS = make_cron_fields();
 
 constexpr std::string_view BAD_TIME_SPECIFIER = "bad time specifier";
 constexpr std::string_view COMMAND_TOO_LONG = "command too long";
@@ -57,7 +55,7 @@ constexpr int kEof = -1;
 
 constexpr bool is_blank(int c) { return c == ' ' || c == '\t'; }
 // isspace in the C and UTF-8 locales: only ASCII.
-constexpr bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr auto is_c_space = is_ascii_space;
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool is_alnum(char c) {
   return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -232,7 +230,7 @@ Part read_at_job(CronChars& in, CrontabFlavor flavor) {
   in.next();
   const std::string_view name = read_word(in);
   bool known = false;
-  for (const std::string_view n : CRON_AT_NAMES) known = known || name == n;
+  for (const std::string_view n : AT_NAMES) known = known || name == n;
   if (!known) return refused(BAD_TIME_SPECIFIER);
   in.skip_blanks();
   return read_user_and_command(in, flavor);

@@ -14,7 +14,6 @@ namespace lintkeeper {
 
 namespace {
 
-
 // Where reading an item stopped when it did not succeed.
 enum class Outcome { Ok, Incomplete, BadChar };
 
@@ -35,57 +34,44 @@ class ItemReader {
   // Reads one item; on failure pos() is the failing character.
   // Builds the item in place at slot, raw storage for one FieldItem.
   Outcome read_item(void* slot) {
-    const auto item = [slot](auto value) { ::new (slot) FieldItem(value); };
     if (p_ == end_) return Outcome::Incomplete;
     const char c = *p_;
     if (c == '*') {
       ++p_;
-      if (!take('/')) {
-        item(Star{});
-        return Outcome::Ok;
-      }
+      if (!take('/')) return build(slot, Star{});
       std::uint64_t step = 0;
       if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
-      item(StarStep{step});
-      return Outcome::Ok;
+      return build(slot, StarStep{step});
     }
     if (is_ascii_digit(c)) {
-      std::uint64_t start = 0, end = 0, step = 0;
-      read_number(start);
-      if (!take('-')) {
-        item(Time{start});
-        return Outcome::Ok;
-      }
-      if (const Outcome o = read_number(end); o != Outcome::Ok) return o;
-      if (!take('/')) {
-        item(Range{start, end});
-        return Outcome::Ok;
-      }
-      if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
-      item(RangeStep{start, end, step});
-      return Outcome::Ok;
+      return read_range<&ItemReader::read_number, Time, Range, RangeStep>(slot);
     }
     if (is_ascii_letter(c)) {
-      std::string_view start, end;
-      std::uint64_t step = 0;
-      read_name(start);
-      if (!take('-')) {
-        item(Text{start});
-        return Outcome::Ok;
-      }
-      if (const Outcome o = read_name(end); o != Outcome::Ok) return o;
-      if (!take('/')) {
-        item(TextRange{start, end});
-        return Outcome::Ok;
-      }
-      if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
-      item(TextRangeStep{start, end, step});
-      return Outcome::Ok;
+      return read_range<&ItemReader::read_name, Text, TextRange, TextRangeStep>(slot);
     }
     return Outcome::BadChar;
   }
 
  private:
+  // START, START-END or START-END/STEP, built at slot as a Single, a Ranged or a Stepped item;
+  // START and END are read by read_value (the first character is known to start a value).
+  template <auto read_value, typename Single, typename Ranged, typename Stepped>
+  Outcome read_range(void* slot) {
+    decltype(Ranged::start) start{}, end{};
+    std::uint64_t step = 0;
+    (this->*read_value)(start);
+    if (!take('-')) return build(slot, Single{start});
+    if (const Outcome o = (this->*read_value)(end); o != Outcome::Ok) return o;
+    if (!take('/')) return build(slot, Ranged{start, end});
+    if (const Outcome o = read_number(step); o != Outcome::Ok) return o;
+    return build(slot, Stepped{start, end, step});
+  }
+  template <typename Item>
+  static Outcome build(void* slot, Item value) {
+    ::new (slot) FieldItem(value);
+    return Outcome::Ok;
+  }
+
   // Overlong digit runs saturate; the range check reports them with the field name.
   Outcome read_number(std::uint64_t& value) {
     if (p_ == end_) return Outcome::Incomplete;

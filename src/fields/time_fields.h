@@ -25,6 +25,10 @@ inline constexpr std::array<std::string_view, 12> MONTH_NAMES{
 inline constexpr std::array<std::string_view, 7> WEEKDAY_NAMES{"sun", "mon", "tue", "wed",
                                                                "thu", "fri", "sat"};
 
+// The names after '@' that stand for a schedule (or, for reboot, for the start of cron).
+inline constexpr auto AT_NAMES = std::to_array<std::string_view>(
+    {"reboot", "yearly", "annually", "monthly", "weekly", "daily", "midnight", "hourly"});
+
 // In the order of the columns: minute, hour, day of month, month, day of week.
 // The day of week accepts both 0 and 7 for Sunday.
 inline constexpr std::array<FieldSpec, Schedule::kFieldCount> TIME_FIELDS{{

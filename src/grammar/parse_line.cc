@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(LINTKEEPER_SCALAR)
 #include <emmintrin.h>
 #endif
 
@@ -134,16 +134,15 @@ struct LineMasks {
   std::uint64_t high = 0;   // bytes of non-ASCII characters
 };
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(LINTKEEPER_SCALAR)
 // The masks of 16 bytes, in their low 16 bits.
 [[gnu::always_inline]] inline LineMasks block_masks(const char* p) {
   const auto set = [](char c) { return _mm_set1_epi8(c); };
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   // Bytes of 0x80 and above compare as negative, so no range test takes them in.
-  const __m128i space =
-      _mm_or_si128(_mm_cmpeq_epi8(v, set(kSpace)),
-                   _mm_and_si128(_mm_cmpgt_epi8(v, set(kFirstSpaceControl - 1)),
-                                 _mm_cmplt_epi8(v, set(kLastSpaceControl + 1))));
+  const __m128i space = _mm_or_si128(_mm_cmpeq_epi8(v, set(kSpace)),
+                                     _mm_and_si128(_mm_cmpgt_epi8(v, set(kFirstSpaceControl - 1)),
+                                                   _mm_cmplt_epi8(v, set(kLastSpaceControl + 1))));
   const __m128i digit =
       _mm_and_si128(_mm_cmpgt_epi8(v, set('0' - 1)), _mm_cmplt_epi8(v, set('9' + 1)));
   const __m128i lower = _mm_or_si128(v, set(0x20));

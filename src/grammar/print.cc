@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "base/escape.h"
 #include "base/overloaded.h"
 #include "base/unicode.h"
 #include "base/unicode_tables.h"
@@ -23,8 +24,8 @@ class DebugWriter {
   std::string take() { return std::move(out_); }
 
   void unit(std::string_view name) { out_ += name; }
-  void number(std::uint64_t n) { fmt::format_to(std::back_inserter(out_), "{}", n); }
-  void text(std::string_view t) { append_quoted(out_, t); }
+  void value(std::uint64_t n) { fmt::format_to(std::back_inserter(out_), "{}", n); }
+  void value(std::string_view t) { append_quoted(out_, t); }
 
   // name(value)
   template <typename F>
@@ -121,49 +122,37 @@ class DebugWriter {
   std::string out_;
 };
 
+// Range, RangeStep, TextRange and TextRangeStep: their start, end and step when they have one.
+template <typename R>
+void describe_range(DebugWriter& w, std::string_view name, const R& r) {
+  w.record(name, [&] {
+    w.member("start", [&] { w.value(r.start); });
+    w.member("end", [&] { w.value(r.end); });
+    if constexpr (requires { r.step; }) w.member("step", [&] { w.value(r.step); });
+  });
+}
+
 void describe(DebugWriter& w, const FieldItem& item) {
   std::visit(overloaded{
                  [&](const Star&) { w.unit("Star"); },
-                 [&](const StarStep& s) { w.tuple("StarStep", [&] { w.number(s.step); }); },
-                 [&](const Time& t) { w.tuple("Time", [&] { w.number(t.value); }); },
-                 [&](const Range& r) {
-                   w.record("Range", [&] {
-                     w.member("start", [&] { w.number(r.start); });
-                     w.member("end", [&] { w.number(r.end); });
-                   });
-                 },
-                 [&](const RangeStep& r) {
-                   w.record("RangeStep", [&] {
-                     w.member("start", [&] { w.number(r.start); });
-                     w.member("end", [&] { w.number(r.end); });
-                     w.member("step", [&] { w.number(r.step); });
-                   });
-                 },
-                 [&](const Text& t) { w.tuple("Text", [&] { w.text(t.name); }); },
-                 [&](const TextRange& r) {
-                   w.record("TextRange", [&] {
-                     w.member("start", [&] { w.text(r.start); });
-                     w.member("end", [&] { w.text(r.end); });
-                   });
-                 },
-                 [&](const TextRangeStep& r) {
-                   w.record("TextRangeStep", [&] {
-                     w.member("start", [&] { w.text(r.start); });
-                     w.member("end", [&] { w.text(r.end); });
-                     w.member("step", [&] { w.number(r.step); });
-                   });
-                 },
+                 [&](const StarStep& s) { w.tuple("StarStep", [&] { w.value(s.step); }); },
+                 [&](const Time& t) { w.tuple("Time", [&] { w.value(t.value); }); },
+                 [&](const Range& r) { describe_range(w, "Range", r); },
+                 [&](const RangeStep& r) { describe_range(w, "RangeStep", r); },
+                 [&](const Text& t) { w.tuple("Text", [&] { w.value(t.name); }); },
+                 [&](const TextRange& r) { describe_range(w, "TextRange", r); },
+                 [&](const TextRangeStep& r) { describe_range(w, "TextRangeStep", r); },
              },
              item);
 }
 
 void describe(DebugWriter& w, const Field& field) {
   w.record("Field", [&] {
-    w.member("text", [&] { w.text(field.text); });
+    w.member("text", [&] { w.value(field.text); });
     w.member("items",
              [&] { w.list(field.items, [&](const FieldItem& item) { describe(w, item); }); });
     w.member("error",
-             [&] { w.optional(field.error, [&](const std::string& error) { w.text(error); }); });
+             [&] { w.optional(field.error, [&](const std::string& error) { w.value(error); }); });
   });
 }
 
@@ -174,7 +163,7 @@ void describe_fields(DebugWriter& w, const Schedule& schedule) {
 }
 
 void describe(DebugWriter& w, const CrontabLine& line) {
-  const auto text = [&](std::string_view t) { return [&w, t] { w.text(t); }; };
+  const auto text = [&](std::string_view t) { return [&w, t] { w.value(t); }; };
   std::visit(overloaded{
                  [&](const Blank&) { w.unit("Blank"); },
                  [&](const Comment& c) { w.tuple("Comment", text(c.text)); },
@@ -195,7 +184,7 @@ void describe(DebugWriter& w, const CrontabLine& line) {
                    w.record("Special", [&] {
                      w.member("macro_name", text(s.macro_name));
                      w.member("user",
-                              [&] { w.optional(s.user, [&](std::string_view u) { w.text(u); }); });
+                              [&] { w.optional(s.user, [&](std::string_view u) { w.value(u); }); });
                      w.member("command", text(s.command));
                    });
                  },
@@ -244,48 +233,16 @@ std::string debug_string(const T& value, bool verbose) {
 }  // namespace
 
 void append_quoted(std::string& out, std::string_view text) {
+  static constexpr Replacement kEscapes[] = {
+      {U'"', "\\\""}, {U'\\', "\\\\"}, {U'\t', "\\t"},
+      {U'\n', "\\n"}, {U'\r', "\\r"},  {U'\0', "\\0"},
+  };
   out += '"';
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const char b = text[pos];
-    if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {
-      out += b;
-      ++pos;
-      continue;
-    }
-    char32_t c = 0;
-    const std::size_t n = decode_utf8(text, pos, c);
-    switch (c) {
-      case U'"':
-        out += "\\\"";
-        break;
-      case U'\\':
-        out += "\\\\";
-        break;
-      case U'\t':
-        out += "\\t";
-        break;
-      case U'\n':
-        out += "\\n";
-        break;
-      case U'\r':
-        out += "\\r";
-        break;
-      case U'\0':
-        out += "\\0";
-        break;
-      case U'\uFFFD':  // also what a byte that is not UTF-8 decodes to: never copy the byte
-        out += "\xEF\xBF\xBD";
-        break;
-      default:
-        if (needs_unicode_escape(c)) {
-          fmt::format_to(std::back_inserter(out), "\\u{{{:x}}}", static_cast<std::uint32_t>(c));
-        } else {
-          out.append(text.substr(pos, n));
-        }
-    }
-    pos += n;
-  }
+  append_escaped(out, text, kEscapes, [](char32_t c, std::string& escaped) {
+    if (!needs_unicode_escape(c)) return false;
+    fmt::format_to(std::back_inserter(escaped), "\\u{{{:x}}}", static_cast<std::uint32_t>(c));
+    return true;
+  });
   out += '"';
 }
 

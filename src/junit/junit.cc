@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "base/escape.h"
 #include "base/os_error.h"
 #include "base/unicode.h"
 
@@ -92,47 +93,18 @@ bool has_case(const LineRecord& line) {
 }  // namespace
 
 std::string escape_xml(std::string_view text) {
+  static constexpr Replacement kEntities[] = {
+      {U'\t', "&#9;"}, {U'\n', "&#10;"},  {U'\r', "&#13;"}, {U'"', "&quot;"},
+      {U'&', "&amp;"}, {U'\'', "&apos;"}, {U'<', "&lt;"},   {U'>', "&gt;"},
+  };
   std::string out;
   out.reserve(text.size());
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    char32_t c = 0;
-    const std::size_t n = decode_utf8(text, pos, c);
-    switch (c) {
-      case U'\t':
-        out += "&#9;";
-        break;
-      case U'\n':
-        out += "&#10;";
-        break;
-      case U'\r':
-        out += "&#13;";
-        break;
-      case U'"':
-        out += "&quot;";
-        break;
-      case U'&':
-        out += "&amp;";
-        break;
-      case U'\'':
-        out += "&apos;";
-        break;
-      case U'<':
-        out += "&lt;";
-        break;
-      case U'>':
-        out += "&gt;";
-        break;
-      default:
-        // U+FFFD stands for a byte that is not UTF-8, too: it is written whole, never the byte.
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFD || c == 0xFFFE || c == 0xFFFF) {
-          out += "\xEF\xBF\xBD";
-        } else {
-          out.append(text.substr(pos, n));
-        }
-    }
-    pos += n;
-  }
+  // Characters XML cannot hold become U+FFFD.
+  append_escaped(out, text, kEntities, [](char32_t c, std::string& escaped) {
+    if (c >= 0x20 && (c < 0x7F || c > 0x9F) && c != 0xFFFE && c != 0xFFFF) return false;
+    escaped += "\xEF\xBF\xBD";
+    return true;
+  });
   return out;
 }
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(LINTKEEPER_SCALAR)
 #include <emmintrin.h>
 #endif
 
@@ -34,7 +34,7 @@ void LineReader::scan() {
   std::memset(buffer_ + end_, 0, kBlock);
   const std::size_t blocks = (end_ + kBlock - 1) / kBlock;
   std::memset(newlines_, 0, (blocks * kBlock + 63) / 64 * sizeof(std::uint64_t));
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(LINTKEEPER_SCALAR)
   __m128i high = _mm_setzero_si128();
   const __m128i line_feed = _mm_set1_epi8('\n');
   for (std::size_t b = 0; b < blocks; ++b) {
