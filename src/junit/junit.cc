@@ -22,7 +22,7 @@ namespace {
 constexpr std::size_t kBufferSize = 8192;
 
 std::string_view type_of(const LineMessage& m) {
-  return kind_info(m.kind).scope == Scope::Line ? kind_name(m.kind) : std::string_view("FILE");
+  return named_in_reports(m.kind) ? kind_name(m.kind) : std::string_view("FILE");
 }
 
 class CaseWriter {

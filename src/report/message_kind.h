@@ -17,6 +17,7 @@ enum class Severity : std::uint8_t { Warning = 0, Error = 1 };
 enum class Scope : std::uint8_t {
   Line,  // a finding on a line: named in the report, switched off by an in-file command
   File,  // a finding about the file as a whole: lintkeeper's report shows its text alone
+  Host,  // a finding of lintkeeper-audit only: how cron and run-parts treat a file or a job
 };
 
 // The line kinds come first, in the order in which in-file commands look names up.
@@ -39,6 +40,21 @@ enum class MessageKind : std::uint8_t {
   INVALID_UTF8,
   MISSING_NEWLINE,
   JUNIT_WRITE,
+  FILE_OWNER,
+  FILE_MODE,
+  FILE_LINKS,
+  FILE_TYPE,
+  ORPHAN,
+  TOO_MANY_LINES,
+  CARRIAGE_RETURN,
+  CRON_REJECTS,
+  IGNORED_BY_CRON,
+  RUN_PARTS_NAME,
+  RUN_PARTS_EXEC,
+  NEVER_FIRES,
+  LEAP_DAY_ONLY,
+  DAY_OR,
+  UNEVEN_STEP,
 };
 
 struct KindInfo {
@@ -85,6 +101,36 @@ inline constexpr auto MESSAGE_KINDS = std::to_array<KindInfo>({
      "a last line without a line feed"},
     {MessageKind::JUNIT_WRITE, "JUNIT_WRITE", Severity::Error, Scope::File,
      "a JUnit file that can not be written"},
+    {MessageKind::FILE_OWNER, "FILE_OWNER", Severity::Error, Scope::Host,
+     "a crontab cron skips for its owner"},
+    {MessageKind::FILE_MODE, "FILE_MODE", Severity::Error, Scope::Host,
+     "a crontab cron skips for its mode"},
+    {MessageKind::FILE_LINKS, "FILE_LINKS", Severity::Error, Scope::Host,
+     "a crontab with more than one hard link"},
+    {MessageKind::FILE_TYPE, "FILE_TYPE", Severity::Error, Scope::Host,
+     "an entry that is not a regular file where cron expects one"},
+    {MessageKind::ORPHAN, "ORPHAN", Severity::Error, Scope::Host,
+     "a spool crontab named after no user"},
+    {MessageKind::TOO_MANY_LINES, "TOO_MANY_LINES", Severity::Error, Scope::Host,
+     "a crontab longer than cron reads"},
+    {MessageKind::CARRIAGE_RETURN, "CARRIAGE_RETURN", Severity::Error, Scope::Host,
+     "a carriage return that cron keeps in a command or value"},
+    {MessageKind::CRON_REJECTS, "CRON_REJECTS", Severity::Error, Scope::Host,
+     "a line that cron refuses to load"},
+    {MessageKind::IGNORED_BY_CRON, "IGNORED_BY_CRON", Severity::Error, Scope::Host,
+     "a file of which cron runs nothing"},
+    {MessageKind::RUN_PARTS_NAME, "RUN_PARTS_NAME", Severity::Error, Scope::Host,
+     "a script run-parts skips for its name"},
+    {MessageKind::RUN_PARTS_EXEC, "RUN_PARTS_EXEC", Severity::Error, Scope::Host,
+     "a script run-parts skips as not executable"},
+    {MessageKind::NEVER_FIRES, "NEVER_FIRES", Severity::Error, Scope::Host,
+     "a schedule that never matches"},
+    {MessageKind::LEAP_DAY_ONLY, "LEAP_DAY_ONLY", Severity::Warning, Scope::Host,
+     "a schedule that matches only on 29 February"},
+    {MessageKind::DAY_OR, "DAY_OR", Severity::Warning, Scope::Host,
+     "a day of month and a day of week, either of which runs the job"},
+    {MessageKind::UNEVEN_STEP, "UNEVEN_STEP", Severity::Warning, Scope::Host,
+     "a step that does not divide its field"},
 });
 
 inline constexpr std::size_t KIND_COUNT = MESSAGE_KINDS.size();
@@ -163,6 +209,8 @@ constexpr const KindInfo& kind_info(MessageKind kind) {
 }
 constexpr std::string_view kind_name(MessageKind kind) { return kind_info(kind).name; }
 constexpr Severity severity_of(MessageKind kind) { return kind_info(kind).severity; }
+// Whether lintkeeper's reports show the kind's name with its text: all but the file kinds.
+constexpr bool named_in_reports(MessageKind kind) { return kind_info(kind).scope != Scope::File; }
 
 // The longest name of a line kind, for laying the names out in a column.
 inline constexpr std::size_t LONGEST_LINE_KIND_NAME =

@@ -7,7 +7,7 @@
 namespace lintkeeper {
 
 std::string message_text(const LineMessage& message) {
-  if (kind_info(message.kind).scope == Scope::Line) {
+  if (named_in_reports(message.kind)) {
     return fmt::format("{}: {}", kind_name(message.kind), message.text);
   }
   return std::string(message.text);
@@ -44,7 +44,7 @@ void write_line_messages(Output& out, std::uint64_t number, std::string_view tex
   for (const LineMessage& m : messages) {
     out.write(letter_prefix(m.severity(), false));
     out.write(indent);
-    if (kind_info(m.kind).scope == Scope::Line) {
+    if (named_in_reports(m.kind)) {
       out.write(kind_name(m.kind));
       out.write(": ");
     }
