@@ -80,7 +80,7 @@ bool is_valid_at_name(std::string_view name) {
   return false;
 }
 
-void check_line(const CrontabLine& line, const Args& args, Report& report) {
+void check_line(const CrontabLine& line, const UserRules& users, Report& report) {
   std::visit(
       overloaded{
           [](const Blank&) {},
@@ -91,7 +91,7 @@ void check_line(const CrontabLine& line, const Args& args, Report& report) {
             if (!is_valid_at_name(s.macro_name)) {
               report.add(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
             }
-            if (s.user) check_user(*s.user, args, report);
+            if (s.user) check_user(*s.user, users, report);
             check_command(s.command, report);
           },
           [&](const Standard& s) {
@@ -100,7 +100,7 @@ void check_line(const CrontabLine& line, const Args& args, Report& report) {
           },
           [&](const System& s) {
             check_fields(s.schedule, report);
-            check_user(s.user, args, report);
+            check_user(s.user, users, report);
             check_command(s.command, report);
           },
           [&](const Unknown&) { report.add(MessageKind::LINE_ERROR, "Failed to parse line."); },

@@ -4,14 +4,14 @@
 
 #include <string_view>
 
-#include "cli/args.h"
+#include "checks/check_user.h"
 #include "grammar/line.h"
 #include "report/report.h"
 
 namespace lintkeeper {
 
 // Runs the checks of the line's kind, adding findings to the current line of the report.
-void check_line(const CrontabLine& line, const Args& args, Report& report);
+void check_line(const CrontabLine& line, const UserRules& users, Report& report);
 
 // True when a variable value ends in what cron would take as part of the value but a
 // shell user means as a comment.

@@ -14,6 +14,13 @@
 namespace lintkeeper {
 namespace {
 
+// A user directory that knows nobody.
+class NoUsers final : public UserDirectory {
+ public:
+  UserLookup lookup(std::string_view, uid_t*) override { return UserLookup::NotFound; }
+};
+NoUsers kNobody;
+
 TEST(HasTrailingComment, Examples) {
   struct Case {
     std::string_view value;  // the text after the '='
@@ -244,9 +251,11 @@ TEST(CheckLine, MessagesByLineKindInCheckOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Args args;
+    UserRules args;
+    args.users = &kNobody;
     args.no_check_passwd = true;  // the host's user database stays out of it
-    args.whitelist.assign(c.whitelist.begin(), c.whitelist.end());
+    const std::vector<std::string> whitelist(c.whitelist.begin(), c.whitelist.end());
+    args.whitelist = whitelist;
     Output out;
     Report report(out, false);
     check_line(c.line, args, report);
@@ -255,7 +264,8 @@ TEST(CheckLine, MessagesByLineKindInCheckOrder) {
 }
 
 TEST(CheckLine, FinishedLineShowsErrorsFirst) {
-  Args args;
+  UserRules args;
+  args.users = &kNobody;
   Output out;
   Report report(out, false);
   check_line(EnvVar{"FOO", "\"$HOME\" # home"}, args, report);
@@ -285,7 +295,8 @@ TEST(CheckLine, SwitchedOffKindsAreNeitherAddedNorCounted) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
-    Args args;
+    UserRules args;
+    args.users = &kNobody;
     args.no_check_passwd = true;
     Output out;
     Report report(out, false);

@@ -38,7 +38,7 @@ std::size_t scalar_count(std::string_view text) {
 
 }  // namespace
 
-UserLookup lookup_user(std::string_view name, GetPwNamR getpwnam_r) {
+UserLookup lookup_user(std::string_view name, uid_t* uid, GetPwNamR getpwnam_r) {
   if (name.find('\0') != std::string_view::npos) return UserLookup::NotFound;
   const std::string cname(name);
   const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -49,17 +49,23 @@ UserLookup lookup_user(std::string_view name, GetPwNamR getpwnam_r) {
     passwd* result = nullptr;
     // getpwnam_r reports its error as its return value, not through errno.
     const int rc = getpwnam_r(cname.c_str(), &entry, buffer.get(), size, &result);
-    if (rc == 0) return result != nullptr ? UserLookup::Found : UserLookup::NotFound;
+    if (rc == 0 && result == nullptr) return UserLookup::NotFound;
+    if (rc == 0) {
+      if (uid != nullptr) *uid = result->pw_uid;
+      return UserLookup::Found;
+    }
     if (rc != ERANGE || size >= kBufferLimit) return UserLookup::Failed;
     size *= 2;
   }
 }
 
-void check_user(std::string_view user, const Args& args, Report& report) {
-  if (std::find(kExempt.begin(), kExempt.end(), user) != kExempt.end()) return;
-  if (std::find(args.whitelist.begin(), args.whitelist.end(), user) != args.whitelist.end()) {
-    return;
-  }
+bool is_exempt_user(std::string_view user, const UserRules& rules) {
+  return std::find(kExempt.begin(), kExempt.end(), user) != kExempt.end() ||
+         std::find(rules.whitelist.begin(), rules.whitelist.end(), user) != rules.whitelist.end();
+}
+
+void check_user(std::string_view user, const UserRules& rules, Report& report) {
+  if (is_exempt_user(user, rules)) return;
   if (user.size() > kMaxNameChars && scalar_count(user) > kMaxNameChars) {
     report.add(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
     return;
@@ -70,7 +76,7 @@ void check_user(std::string_view user, const Args& args, Report& report) {
   }
   // A switched-off warning needs no look-up: its answer could not be seen.
   if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
-  if (args.no_check_passwd || lookup_user(user) != UserLookup::Found) {
+  if (rules.no_check_passwd || rules.users->lookup(user) != UserLookup::Found) {
     // Joined without a format string: this message can come on every line of a large crontab.
     report.add_joined(MessageKind::USER_NOT_FOUND, "User \"", user, "\" not found.");
   }

@@ -15,6 +15,13 @@
 namespace lintkeeper {
 namespace {
 
+// A user directory that knows nobody.
+class NoUsers final : public UserDirectory {
+ public:
+  UserLookup lookup(std::string_view, uid_t*) override { return UserLookup::NotFound; }
+};
+NoUsers kNobody;
+
 std::string repeat(std::string_view unit, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) out += unit;
@@ -22,7 +29,7 @@ std::string repeat(std::string_view unit, int times) {
 }
 
 // The messages check_user added, as "S: KIND: text".
-std::vector<std::string> check(std::string_view user, const Args& args) {
+std::vector<std::string> check(std::string_view user, const UserRules& args) {
   Output out;
   Report report(out, false);
   check_user(user, args, report);
@@ -93,7 +100,8 @@ TEST(CheckUser, WithoutPasswordLookup) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.user);
-    Args args;
+    UserRules args;
+    args.users = &kNobody;
     args.no_check_passwd = true;
     args.whitelist = c.whitelist;
     EXPECT_EQ(check(c.user, args), c.expected);
@@ -103,7 +111,8 @@ TEST(CheckUser, WithoutPasswordLookup) {
 TEST(CheckUser, EveryAsciiPunctuationMarkButDashDotUnderscoreIsForbidden) {
   constexpr std::string_view kForbidden = "!\"#$%&'()*+,/:;<=>?@[\\]^`{|}~";
   ASSERT_EQ(kForbidden.size(), 29u);
-  Args args;
+  UserRules args;
+  args.users = &kNobody;
   args.no_check_passwd = true;
   for (char c = 0x21; c < 0x7F; ++c) {
     const std::string user = std::string("a") + c + "b";
@@ -131,7 +140,8 @@ TEST(CheckUser, SwitchedOffKinds) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.kind) + " " + c.user);
-    Args args;
+    UserRules args;
+    args.users = &kNobody;
     args.no_check_passwd = c.no_check_passwd;
     Output out;
     Report report(out, false);
@@ -169,7 +179,7 @@ TEST(LookupUser, FoundNotFoundAndFailed) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(lookup_user(c.name, fake_getpwnam_r), c.expected);
+    EXPECT_EQ(lookup_user(c.name, nullptr, fake_getpwnam_r), c.expected);
   }
 }
 

@@ -122,7 +122,7 @@ int open_report(const std::string& path, std::optional<FileIdentity> crontab, st
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     error = os_error(errno);
-  } else if (crontab && st.st_dev == crontab->device && st.st_ino == crontab->inode) {
+  } else if (crontab == FileIdentity{st.st_dev, st.st_ino}) {
     error = "it is the crontab being checked";
   } else if (S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
     error = os_error(errno);

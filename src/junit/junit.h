@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_identity.h"
 #include "cli/args.h"
 #include "report/report.h"
 
@@ -15,14 +16,8 @@ namespace lintkeeper {
 // Escapes a text for XML attributes and content; characters XML cannot hold become U+FFFD.
 std::string escape_xml(std::string_view text);
 
-// The crontab's identity, so that the report never overwrites the file being checked.
-struct FileIdentity {
-  dev_t device;
-  ino_t inode;
-};
-
-// Writes the report to args.junit. Returns the description of the error that stopped it,
-// or nothing on success.
+// Writes the report to args.junit, unless that is the crontab (by its identity). Returns the
+// description of the error that stopped it, or nothing on success.
 std::optional<std::string> write_junit_report(const Args& args, const Report& report,
                                               std::optional<FileIdentity> crontab);
 

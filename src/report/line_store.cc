@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -54,6 +55,11 @@ const char* get_text(const char* p, std::string_view& text) {
 }  // namespace
 
 LineStore::Chunk::Chunk(std::size_t capacity_in) : capacity(capacity_in) {
+  if (capacity < kMappedChunkSize) {
+    data = static_cast<char*>(std::malloc(capacity));
+    if (data == nullptr) throw std::bad_alloc();
+    return;
+  }
   // Mapped with its pages made at once: cheaper than taking a fault on each page as the
   // records fill it.
   void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
@@ -66,7 +72,12 @@ LineStore::Chunk::Chunk(Chunk&& other) noexcept
     : data(std::exchange(other.data, nullptr)), capacity(other.capacity), used(other.used) {}
 
 LineStore::Chunk::~Chunk() {
-  if (data != nullptr) ::munmap(data, capacity);
+  if (data == nullptr) return;
+  if (capacity < kMappedChunkSize) {
+    std::free(data);
+  } else {
+    ::munmap(data, capacity);
+  }
 }
 
 char* LineStore::reserve(std::size_t size) {

@@ -17,6 +17,7 @@ namespace lintkeeper {
 struct LineMessage {
   std::string_view text;
   MessageKind kind;
+  std::uint64_t line = 0;  // a message about the file: the line it concerns, or 0
 
   Severity severity() const { return severity_of(kind); }
 };
@@ -61,8 +62,11 @@ class LineStore {
     std::size_t capacity;
     std::size_t used = 0;
   };
-  static constexpr std::size_t kFirstChunkSize = 64 << 10;  // then doubling up to the last
+  static constexpr std::size_t kFirstChunkSize = 4 << 10;  // then doubling up to the last
   static constexpr std::size_t kLastChunkSize = 4 << 20;
+  // Chunks from this size on are mapped with their pages made at once; smaller ones, the
+  // first of a file, come from malloc, which is cheaper for the many small files of a host.
+  static constexpr std::size_t kMappedChunkSize = 256 << 10;
 
   char* reserve(std::size_t size);
 

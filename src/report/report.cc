@@ -70,7 +70,8 @@ char* Report::text_room(std::size_t size) {
   return room;
 }
 
-void Report::keep_file_message(MessageKind kind, std::string_view text) {
+void Report::keep_file_message(MessageKind kind, std::uint64_t line, std::string_view text) {
+  if (switched_off_.test(static_cast<std::size_t>(kind))) return;
   const std::string_view kept = file_texts_.emplace_back(text);
   const Severity severity = severity_of(kind);
   if (!quiet_) {
@@ -78,7 +79,7 @@ void Report::keep_file_message(MessageKind kind, std::string_view text) {
     out_.write(kept);
     out_.write("\n");
   }
-  file_messages_.push_back({kept, kind});
+  file_messages_.push_back({kept, kind, line});
   (severity == Severity::Error ? errors_ : warnings_) += 1;
 }
 

@@ -72,11 +72,17 @@ class Report {
 
   // Messages about the file, of a file kind: printed at once unless quiet, never switched
   // off.
-  void add_file(MessageKind kind, FixedText text) { keep_file_message(kind, text.view()); }
+  void add_file(MessageKind kind, FixedText text) { keep_file_message(kind, 0, text.view()); }
   template <typename... T>
   requires(sizeof...(T) > 0) void add_file(MessageKind kind, fmt::format_string<T...> format,
                                            T&&... args) {
-    keep_file_message(kind, fmt::format(format, std::forward<T>(args)...));
+    keep_file_message(kind, 0, fmt::format(format, std::forward<T>(args)...));
+  }
+  // The same about one line of the file, by its number.
+  template <typename... T>
+  void add_file_line(MessageKind kind, std::uint64_t line, fmt::format_string<T...> format,
+                     T&&... args) {
+    keep_file_message(kind, line, fmt::format(format, std::forward<T>(args)...));
   }
 
   // Orders the current line's messages errors first (stable), prints them under a line
@@ -86,8 +92,13 @@ class Report {
   // Carries out an in-file command; takes effect from the next line on.
   void apply_command(const LintkeeperCmd& command);
 
+  // Switches kinds off for the whole run, file kinds too; in-file commands do not switch them
+  // back on.
+  void switch_off(const KindSet& kinds) { switched_off_ |= kinds; }
+
   bool is_disabled(MessageKind kind) const {
-    return disabled_.test(static_cast<std::size_t>(kind));
+    const auto i = static_cast<std::size_t>(kind);
+    return disabled_.test(i) || switched_off_.test(i);
   }
 
   void print_summary();
@@ -124,7 +135,7 @@ class Report {
   // Room for size more bytes of the current line's message texts. If the texts move, the
   // views of the messages already added follow them.
   char* text_room(std::size_t size);
-  void keep_file_message(MessageKind kind, std::string_view text);
+  void keep_file_message(MessageKind kind, std::uint64_t line, std::string_view text);
   // A string literal's size is known without looking for its end.
   template <std::size_t N>
   static std::string_view part_view(const char (&literal)[N]) {
@@ -134,7 +145,8 @@ class Report {
   Output& out_;
   bool quiet_;
   bool keep_lines_;
-  KindSet disabled_;
+  KindSet disabled_;      // by in-file commands
+  KindSet switched_off_;  // for the whole run
   std::uint64_t errors_ = 0;
   std::uint64_t warnings_ = 0;
   // The current line's messages; their texts lie one after the other in line_texts_,

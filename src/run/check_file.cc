@@ -36,34 +36,38 @@ bool has_white_space(std::string_view text) {
   return false;
 }
 
-void print_parsed(const CrontabLine& line, const Args& args, Output& out) {
-  if (args.debug_verbose) {
-    out.write(format_debug_verbose(line));
-    out.write("\n");
-  } else if (args.debug) {
-    out.write(format_debug(line));
-    out.write("\n");
-  } else if (args.echo) {
-    out.write(format_echo(line));
+void print_parsed(const CrontabLine& line, PrintForm form, Output& out) {
+  switch (form) {
+    case PrintForm::None:
+      break;
+    case PrintForm::Echo:
+      out.write(format_echo(line));
+      break;
+    case PrintForm::Debug:
+      out.write(format_debug(line));
+      out.write("\n");
+      break;
+    case PrintForm::DebugVerbose:
+      out.write(format_debug_verbose(line));
+      out.write("\n");
+      break;
   }
 }
 
 void report_utf8_fault(std::uint64_t number, const Utf8Fault& fault, Report& report) {
   if (fault.length == 0) {
-    report.add_file(MessageKind::INVALID_UTF8,
-                    "error reading line {}: incomplete utf-8 byte sequence from index {}", number,
-                    fault.index);
+    report.add_file_line(MessageKind::INVALID_UTF8, number,
+                         "error reading line {}: incomplete utf-8 byte sequence from index {}",
+                         number, fault.index);
   } else {
-    report.add_file(MessageKind::INVALID_UTF8,
-                    "error reading line {}: invalid utf-8 sequence of {} bytes from index {}",
-                    number, fault.length, fault.index);
+    report.add_file_line(MessageKind::INVALID_UTF8, number,
+                         "error reading line {}: invalid utf-8 sequence of {} bytes from index {}",
+                         number, fault.length, fault.index);
   }
 }
 
 // Reads and checks every line of an open file.
-void check_lines(int fd, const Args& args, Report& report) {
-  const CrontabFlavor flavor =
-      args.user ? CrontabFlavor::UserCrontab : CrontabFlavor::SystemCrontab;
+void check_lines(int fd, const CrontabReading& reading, Report& report, LineHook* hook) {
   LineReader reader(fd);
   std::string_view raw;  // one line, owned by the reader; every view below points into it
   std::uint64_t number = 0;
@@ -74,16 +78,18 @@ void check_lines(int fd, const Args& args, Report& report) {
     const bool ascii = reader.line_is_ascii();
     if (!ascii && !validate_utf8(raw, fault)) {
       report_utf8_fault(number, fault, report);
+      if (hook != nullptr) hook->line(number, raw, nullptr, report);
       continue;
     }
     const std::string_view text = ascii ? trim_ascii(raw) : trim(raw);
-    const CrontabLine line = parse_line(text, flavor);
-    print_parsed(line, args, report.out());
-    check_line(line, args, report);
+    const CrontabLine line = parse_line(text, reading.flavor);
+    print_parsed(line, reading.print, report.out());
+    check_line(line, reading.users, report);
+    if (hook != nullptr) hook->line(number, raw, &line, report);
     report.finish_line(number, text);  // copies the text it keeps
     if (raw.back() != '\n') {
-      report.add_file(MessageKind::MISSING_NEWLINE,
-                      "Cron will not process this file - missing trailing newline");
+      report.add_file_line(MessageKind::MISSING_NEWLINE, number,
+                           "Cron will not process this file - missing trailing newline");
     }
   }
   if (status == LineReader::Status::Error) {
@@ -128,31 +134,42 @@ bool file_name_is_accepted(std::string_view name) {
   return false;
 }
 
-int check_file(const Args& args, Report& report) {
-  const std::string shown = lossy_utf8(args.crontab);
-  if (!report.quiet()) report.out().print("Checking correctness of {}\n", shown);
-
-  std::optional<FileIdentity> identity;
+std::optional<FileIdentity> check_crontab(const std::string& path, const CrontabReading& reading,
+                                          Report& report, LineHook* hook) {
   struct stat st {};
-  if (::stat(args.crontab.c_str(), &st) != 0) {
-    report.add_file(MessageKind::FILE_MISSING, "File \"{}\" does not exist.", shown);
-  } else {
-    identity = FileIdentity{st.st_dev, st.st_ino};
-    const std::optional<std::string_view> name = file_name_of(args.crontab);
-    if (name && !file_name_is_accepted(lossy_utf8(*name))) {
-      report.add_file(MessageKind::FILE_NAME,
-                      "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
-    }
-    const int fd = ::open(args.crontab.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      report.add_file(MessageKind::READ_ERROR, "{}", os_error(errno));
-    } else {
-      // The file read is the one the report must not overwrite, whatever the path names now.
-      if (::fstat(fd, &st) == 0) identity = FileIdentity{st.st_dev, st.st_ino};
-      check_lines(fd, args, report);
-      ::close(fd);
-    }
+  if (::stat(path.c_str(), &st) != 0) {
+    report.add_file(MessageKind::FILE_MISSING, "File \"{}\" does not exist.", lossy_utf8(path));
+    return std::nullopt;
   }
+  FileIdentity identity{st.st_dev, st.st_ino};
+  const std::optional<std::string_view> name = file_name_of(path);
+  if (name && !file_name_is_accepted(lossy_utf8(*name))) {
+    report.add_file(MessageKind::FILE_NAME,
+                    "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    report.add_file(MessageKind::READ_ERROR, "{}", os_error(errno));
+    return identity;
+  }
+  // The file read is the one the report must not overwrite, whatever the path names now.
+  if (::fstat(fd, &st) == 0) identity = FileIdentity{st.st_dev, st.st_ino};
+  check_lines(fd, reading, report, hook);
+  ::close(fd);
+  return identity;
+}
+
+int check_file(const Args& args, Report& report) {
+  if (!report.quiet()) report.out().print("Checking correctness of {}\n", lossy_utf8(args.crontab));
+  SystemUsers users;
+  CrontabReading reading;
+  reading.flavor = args.user ? CrontabFlavor::UserCrontab : CrontabFlavor::SystemCrontab;
+  reading.print = args.debug_verbose ? PrintForm::DebugVerbose
+                  : args.debug       ? PrintForm::Debug
+                  : args.echo        ? PrintForm::Echo
+                                     : PrintForm::None;
+  reading.users = {args.whitelist, args.no_check_passwd, &users};
+  const std::optional<FileIdentity> identity = check_crontab(args.crontab, reading, report);
 
   report.print_summary();
   int status = report.exit_status(args.fail_warnings);
