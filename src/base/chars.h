@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace lintkeeper {
 
@@ -25,6 +26,7 @@ enum CharClass : std::uint8_t {
   kIdentChar = 1 << 1,      // identifier start and 0-9
   kFieldChar = 1 << 2,      // A-Z a-z 0-9 * , - /
   kUserForbidden = 1 << 3,  // ASCII punctuation other than - . _
+  kNameChar = 1 << 4,       // identifier characters and -
 };
 
 namespace detail {
@@ -42,6 +44,7 @@ constexpr std::array<std::uint8_t, 256> make_char_classes() {
     if (letter || digit || c == '_') bits |= kIdentChar;
     if (letter || digit || c == '*' || c == ',' || c == '-' || c == '/') bits |= kFieldChar;
     if (is_punctuation(i) && c != '-' && c != '.' && c != '_') bits |= kUserForbidden;
+    if (letter || digit || c == '_' || c == '-') bits |= kNameChar;
     t[static_cast<std::size_t>(i)] = bits;
   }
   return t;
@@ -51,6 +54,14 @@ inline constexpr std::array<std::uint8_t, 256> CHAR_CLASSES = make_char_classes(
 
 constexpr bool has_class(char c, CharClass cls) {
   return (detail::CHAR_CLASSES[static_cast<unsigned char>(c)] & cls) != 0;
+}
+
+// [A-Za-z0-9_-]+: the names run-parts runs, and the crontab names that are always accepted.
+constexpr bool is_portable_name(std::string_view name) {
+  for (const char c : name) {
+    if (!has_class(c, kNameChar)) return false;
+  }
+  return !name.empty();
 }
 
 }  // namespace lintkeeper

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -23,9 +22,6 @@
 namespace lintkeeper {
 
 namespace {
-
-// [A-Za-z0-9_-]: the identifier characters and '-'.
-bool is_portable_name_char(char c) { return has_class(c, kIdentChar) || c == '-'; }
 
 bool has_white_space(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
@@ -119,8 +115,7 @@ std::optional<std::string_view> file_name_of(std::string_view path) {
 }
 
 bool file_name_is_accepted(std::string_view name) {
-  if (name.empty()) return true;
-  if (std::all_of(name.begin(), name.end(), is_portable_name_char)) return true;
+  if (name.empty() || is_portable_name(name)) return true;
   if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos) {
     const std::string_view ext = name.substr(dot + 1);
     if (ext == "disabled" || ext == "cron" || ext == "in") return true;

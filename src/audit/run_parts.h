@@ -1,0 +1,42 @@
+// How Debian's run-parts sees a directory: the entries it runs, in order, and why it skips others.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lintkeeper {
+
+// What run-parts (without --lsbsysinit or --regex) does with one entry. It tests the name
+// first and looks no further at a bad name; then it stats the entry, following symlinks.
+enum class RunPartsVerdict {
+  Runs,           // a regular file, well named, that the caller may execute
+  BadName,        // not [A-Za-z0-9_-]+ (".placeholder", "backup.sh", "x~"): skipped silently
+  NotExecutable,  // a regular file that access(X_OK) refuses: skipped silently
+  Directory,      // a directory, or a symlink to one: skipped silently
+  SpecialFile,    // a FIFO, socket or device: skipped with "not an executable plain file"
+  StatFailed,     // stat fails (a dangling symlink, a loop): skipped with "failed to stat"
+};
+
+// Whether run-parts prints an error for the verdict and so exits with status 1, after running
+// the other entries (it does so with --test too).
+constexpr bool run_parts_complains(RunPartsVerdict verdict) {
+  return verdict == RunPartsVerdict::SpecialFile || verdict == RunPartsVerdict::StatFailed;
+}
+
+struct RunPartsEntry {
+  std::string name;  // the entry's name in the directory
+  RunPartsVerdict verdict;
+  int error = 0;  // the errno of stat for StatFailed, else 0
+  friend bool operator==(const RunPartsEntry&, const RunPartsEntry&) = default;
+};
+
+// The entries of the directory as run-parts sees them, in the order it would run them: the byte
+// order of the names, whatever the locale. "." and ".." are left out. The execute test is
+// access(X_OK) for the calling user, as run-parts makes it: as root any execute bit will do;
+// as another user only the bit of its class (owner, group or other) counts; either way a
+// filesystem mounted noexec refuses. On failure to open or read the directory, returns nothing
+// and sets error to the errno.
+std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(const std::string& path, int& error);
+
+}  // namespace lintkeeper
