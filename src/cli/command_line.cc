@@ -75,7 +75,9 @@ std::string help_text(const CommandText& command, bool long_form) {
   out += '\n';
   std::vector<HelpEntry> entries;
   for (const OptionText& o : command.options) {
-    std::string spec = fmt::format("-{}, --{}", o.short_name, o.long_name);
+    // An option without a short name keeps its long name in the column of the others.
+    std::string spec = o.short_name != 0 ? fmt::format("-{}, --{}", o.short_name, o.long_name)
+                                         : fmt::format("    --{}", o.long_name);
     if (!o.value_name.empty()) spec += fmt::format(" <{}>", o.value_name);
     entries.push_back({std::move(spec), long_form ? o.doc : short_doc(o)});
   }

@@ -21,7 +21,7 @@ enum class Action { Run, ShortHelp, LongHelp, Version, Error };
 template <typename Args>
 struct Option {
   std::string_view long_name;   // "fail-warnings"
-  char short_name;              // 'f'
+  char short_name;              // 'f'; 0 for none
   std::string_view value_name;  // "FAIL_WARNINGS"; empty for a flag
   Arity arity;
   // The long help; the short help is its first paragraph without a final period.

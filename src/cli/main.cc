@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
       break;
   }
   const Args& args = command_line.args;
-  Report report(out, args.quiet, /*keep_lines=*/args.junit.has_value());
+  Report report(out, args.quiet, args.junit ? Report::Keep::All : Report::Keep::None);
   const int status = check_file(args, report);
   out.flush();
   return status;

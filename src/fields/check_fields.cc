@@ -127,6 +127,16 @@ class MessageSink {
   Report& report_;
 };
 
+// Notes that an item has a problem, and nothing more.
+struct NoteProblem {
+  bool found = false;
+  void too_low(std::uint64_t) { found = true; }
+  void too_high(std::uint64_t) { found = true; }
+  void reversed(std::uint64_t, std::uint64_t) { found = true; }
+  void step_over_end(std::uint64_t, std::uint64_t) { found = true; }
+  void bad_name(std::string_view) { found = true; }
+};
+
 bool is_lone_star(const Field& field) {
   return field.items.size() == 1 && std::holds_alternative<Star>(field.items.front());
 }
@@ -154,6 +164,16 @@ void check_fields(const Schedule& schedule, Report& report) {
     report.add(MessageKind::HOURS_NOT_MINUTES,
                "Cron will run this every minute for the hours set.");
   }
+}
+
+bool is_valid_schedule(const Schedule& schedule) {
+  NoteProblem sink;
+  for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) {
+    const Field& field = schedule.fields[i];
+    if (field.error) return false;
+    for (const FieldItem& item : field.items) check_item(TIME_FIELDS[i], item, sink);
+  }
+  return !sink.found;
 }
 
 }  // namespace lintkeeper

@@ -10,4 +10,7 @@ namespace lintkeeper {
 // HOURS_NOT_MINUTES warning.
 void check_fields(const Schedule& schedule, Report& report);
 
+// Whether check_fields finds no FIELD_PARSE_ERROR or FIELD_VALUE_ERROR in the schedule.
+bool is_valid_schedule(const Schedule& schedule);
+
 }  // namespace lintkeeper

@@ -83,6 +83,11 @@ void Report::keep_file_message(MessageKind kind, std::uint64_t line, std::string
   (severity == Severity::Error ? errors_ : warnings_) += 1;
 }
 
+void Report::bring_last_file_message_first() {
+  if (file_messages_.size() < 2) return;
+  std::rotate(file_messages_.rbegin(), file_messages_.rbegin() + 1, file_messages_.rend());
+}
+
 void Report::finish_line(std::uint64_t number, std::string_view text) {
   if (line_messages_.size() > 1) {
     std::stable_partition(line_messages_.begin(), line_messages_.end(),
@@ -91,7 +96,9 @@ void Report::finish_line(std::uint64_t number, std::string_view text) {
   if (!quiet_ && !line_messages_.empty()) {
     write_line_messages(out_, number, text, line_messages_);
   }
-  if (keep_lines_) lines_.append(number, text, line_messages_);
+  if (keep_ == Keep::All || (keep_ == Keep::WithMessages && !line_messages_.empty())) {
+    lines_.append(number, text, line_messages_);
+  }
   line_messages_.clear();
   line_texts_size_ = 0;
 }

@@ -47,10 +47,11 @@ void write_line_messages(Output& out, std::uint64_t number, std::string_view tex
 
 class Report {
  public:
-  // keep_lines: whether the finished lines are kept as records, for a report that reads them
-  // after the run (they cost memory in proportion to the file).
-  Report(Output& out, bool quiet, bool keep_lines = true)
-      : out_(out), quiet_(quiet), keep_lines_(keep_lines) {}
+  // Which finished lines are kept as records, for a report that reads them after the run:
+  // they cost memory in proportion to the file.
+  enum class Keep { None, WithMessages, All };
+
+  Report(Output& out, bool quiet, Keep keep = Keep::All) : out_(out), quiet_(quiet), keep_(keep) {}
 
   // Messages of the current line, with the severity of their kind. A kind switched off at
   // this line is dropped: neither kept, printed nor counted.
@@ -84,6 +85,10 @@ class Report {
                      T&&... args) {
     keep_file_message(kind, line, fmt::format(format, std::forward<T>(args)...));
   }
+
+  // Moves the message about the file added last before all the others: for the one that
+  // explains the others.
+  void bring_last_file_message_first();
 
   // Orders the current line's messages errors first (stable), prints them under a line
   // header unless quiet, and keeps them with the line as its LineRecord when lines are kept.
@@ -144,7 +149,7 @@ class Report {
   static std::string_view part_view(std::string_view part) { return part; }
   Output& out_;
   bool quiet_;
-  bool keep_lines_;
+  Keep keep_;
   KindSet disabled_;      // by in-file commands
   KindSet switched_off_;  // for the whole run
   std::uint64_t errors_ = 0;

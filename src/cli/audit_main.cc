@@ -1,0 +1,41 @@
+// lintkeeper-audit: audits a host's cron set-up, or the crontabs named, and exits 0, 1 or 2.
+#include <unistd.h>
+
+#include <csignal>
+#include <string_view>
+#include <vector>
+
+#include "base/output.h"
+#include "cli/audit_options.h"
+#include "cli/options.h"
+#include "formats/formats.h"
+
+int main(int argc, char** argv) {
+  using namespace lintkeeper;
+  std::signal(SIGPIPE, SIG_IGN);
+
+  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
+  Output out(STDOUT_FILENO);
+  switch (command_line.action) {
+    case Action::Error: {
+      Output err(STDERR_FILENO);
+      err.write(command_line.error);
+      return 2;
+    }
+    case Action::ShortHelp:
+    case Action::LongHelp:
+      out.write(help_text(AUDIT_COMMAND, command_line.action == Action::LongHelp));
+      return 0;
+    case Action::Version:
+      out.write(version_text(AUDIT_PROGRAM_NAME));
+      return 0;
+    case Action::Run:
+      break;
+  }
+  const AuditArgs& args = command_line.args;
+  const Audit audit = run_audit(args.audit);
+  write_report(args.format, audit, {args.fail_warnings}, out);
+  out.flush();
+  return audit.exit_status(args.fail_warnings);
+}

@@ -1,0 +1,137 @@
+// lintkeeper-audit's command line: the option table and the help.
+#include "cli/audit_options.h"
+
+#include <fmt/format.h>
+
+#include "cli/options.h"
+#include "report/message_kind.h"
+
+namespace lintkeeper {
+
+namespace {
+
+std::string set_format(AuditArgs& a, std::string_view v) {
+  if (const std::optional<Format> format = format_from_name(v)) {
+    a.format = *format;
+    a.audit.every_line = format_info(*format).every_line;
+    return {};
+  }
+  std::string names;
+  for (const FormatInfo& info : FORMATS)
+    names += fmt::format("{}{}", names.empty() ? "" : ", ", info.name);
+  return fmt::format("possible values: {}", names);
+}
+
+std::string disable_kind(AuditArgs& a, std::string_view v) {
+  for (const KindInfo& info : MESSAGE_KINDS) {
+    if (info.name != v) continue;
+    a.audit.disabled.set(static_cast<std::size_t>(info.kind));
+    return {};
+  }
+  return "no such kind (see --help)";
+}
+
+constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
+    {"root", 'r', "DIR", Arity::One,
+     "Audit the cron set-up under DIR instead of this machine's (default /)\n\nA mounted "
+     "image, a container's file system or a chroot. User names are then looked up in DIR's own "
+     "etc/passwd.",
+     [](AuditArgs& a, std::string_view v) {
+       a.audit.root = std::string(v);
+       return std::string();
+     }},
+    {"user", 'u', "", Arity::Flag,
+     "Read the files named as user crontabs, without a user column\n\nWithout PATH, the "
+     "host's crontabs are read as cron reads each of them.",
+     [](AuditArgs& a, std::string_view) {
+       a.audit.user = true;
+       return std::string();
+     }},
+    {"whitelist", 'w', "WHITELIST", Arity::Many,
+     "user to ignore when warning of unrecognized users; may be passed multiple times\n\n"
+     "`postgres` and `buildbot` are always ignored.",
+     [](AuditArgs& a, std::string_view v) {
+       a.audit.whitelist.emplace_back(v);
+       return std::string();
+     },
+     /*utf8_value=*/true},
+    {"no-check-passwd", 'n', "", Arity::Flag,
+     "disable user lookup\n\nEvery user that is not ignored is then reported as "
+     "`USER_NOT_FOUND`, and no file is said to be ignored for an unknown user. Otherwise each "
+     "distinct user name is looked up once per run.",
+     [](AuditArgs& a, std::string_view) {
+       a.audit.no_check_passwd = true;
+       return std::string();
+     }},
+    {"fail-warnings", 'f', "FAIL_WARNINGS", Arity::One,
+     "exit(1) only if more than this number of warnings are emitted (default 0).\n\nCounted "
+     "over all files. Errors still give exit status 2.",
+     [](AuditArgs& a, std::string_view v) {
+       std::uint64_t n = 0;
+       std::string error = parse_count(v, n);
+       if (error.empty()) a.fail_warnings = n;
+       return error;
+     }},
+    {"format", 0, "FORMAT", Arity::One, "How to write the findings: text (default) or gcc",
+     set_format},
+    {"disable", 'd', "KIND", Arity::Many,
+     "Report no finding of this kind; may be passed multiple times", disable_kind},
+    HELP_OPTION<AuditArgs>,
+    VERSION_OPTION<AuditArgs>,
+});
+
+std::string after_long_help() {
+  std::string out =
+      "With no PATH, the cron set-up of the host is audited: /etc/crontab and /etc/cron.d as "
+      "system\ncrontabs, the user crontabs of the spool (/var/spool/cron/crontabs, else "
+      "/var/spool/cron),\nand the scripts of /etc/cron.hourly, daily, weekly and monthly as "
+      "run-parts runs them. Files\nand directories named are read as crontabs, and the "
+      "entries of a directory as cron reads\n/etc/cron.d. Nothing is written anywhere.\n"
+      "\n"
+      "Exit status:\n"
+      "  0  no error, and no more warnings than --fail-warnings\n"
+      "  1  more warnings than --fail-warnings\n"
+      "  2  at least one error, or a bad command line\n"
+      "\n"
+      "Formats:";
+  for (const FormatInfo& f : FORMATS) {
+    fmt::format_to(std::back_inserter(out), "\n  {:<8}{}", f.name, f.description);
+  }
+  out += "\n\nKinds:";
+  constexpr std::size_t kColumn = std::max_element(MESSAGE_KINDS.begin(), MESSAGE_KINDS.end(),
+                                                   [](const KindInfo& a, const KindInfo& b) {
+                                                     return a.name.size() < b.name.size();
+                                                   })
+                                      ->name.size() +
+                                  2;
+  for (const KindInfo& k : MESSAGE_KINDS) {
+    if (k.kind == MessageKind::JUNIT_WRITE) continue;  // lintkeeper's --junit only
+    fmt::format_to(std::back_inserter(out), "\n  {:<{}}{}  {}", k.name, kColumn,
+                   k.severity == Severity::Error ? "error  " : "warning", k.description);
+  }
+  return out;
+}
+
+}  // namespace
+
+const Command<AuditArgs> AUDIT_COMMAND{
+    AUDIT_PROGRAM_NAME,
+    "Audit a host's cron set-up the way cron reads it",
+    "Audit a host's cron set-up the way cron reads it.\n\nChecks every line of every crontab as "
+    "lintkeeper does, and what cron and run-parts do with each file: owners, modes, links, "
+    "names, carriage returns, lines cron refuses, files it ignores whole, and schedules that "
+    "never fire or fire otherwise than meant.",
+    {"PATH", "crontab files or directories of them to check instead of the host's", true,
+     [](AuditArgs& a, std::string_view v) {
+       a.audit.paths.emplace_back(v);
+       return std::string();
+     }},
+    kOptions,
+    after_long_help,
+};
+
+CommandLine<AuditArgs> parse_audit_command_line(const std::vector<std::string_view>& args) {
+  return parse_command_line(AUDIT_COMMAND, args);
+}
+
+}  // namespace lintkeeper
