@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""lintkeeper-audit on host trees built under a temporary root.
+
+Usage: audit_tree.py LINTKEEPER_AUDIT
+
+A planted tree holds one case of each finding of the audit; `--root TREE --format gcc` must
+print exactly the expected findings, and the text format must agree with them. A clean tree
+must give no finding and status 0. The cases that need another owner than the caller (chown)
+are left out, with a line saying so, when the test does not run as root.
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+AS_ROOT = os.geteuid() == 0
+
+PASSWD = (
+    "root:x:0:0:root:/root:/bin/sh\n"
+    "alice:x:1000:1000::/home/alice:/bin/sh\n"
+    "bob:x:1001:1001::/home/bob:/bin/sh\n"
+)
+
+
+def write(root, path, text, mode=0o644, owner=None):
+    full = os.path.join(root, path)
+    os.makedirs(os.path.dirname(full), exist_ok=True)
+    with open(full, "wb") as f:
+        f.write(text.encode() if isinstance(text, str) else text)
+    os.chmod(full, mode)
+    if owner is not None:
+        os.chown(full, owner, owner)
+    return full
+
+
+def clean_tree(root):
+    write(root, "etc/passwd", PASSWD)
+    write(root, "etc/crontab", "SHELL=/bin/sh\n17 * * * * root cd / && run-parts /etc/cron.hourly\n")
+    write(root, "etc/cron.d/backup", "30 2 * * * root /usr/local/bin/backup\n")
+    write(root, "etc/cron.d/.placeholder", "# hidden: cron and run-parts pass over it\n")
+    write(root, "var/spool/cron/crontabs/alice", "0 9 * * 1-5 /home/alice/bin/report\n", 0o600,
+          1000 if AS_ROOT else None)
+    write(root, "etc/cron.daily/logrotate", "#!/bin/sh\n", 0o755)
+    write(root, "etc/cron.daily/.placeholder", "", 0o644)
+
+
+# The planted cases: (files, expected gcc lines). Paths are under the root.
+E = "error"
+W = "warning"
+
+
+def planted_tree(root):
+    expected = []
+
+    def finding(path, line, severity, text, kind):
+        expected.append(f"{path}:{line}:1: {severity}: {text} [{kind}]")
+
+    clean_tree(root)
+    ignored = "Cron ignores every line of this file: "
+
+    write(root, "etc/cron.d/mode", "0 3 * * * root /bin/true\n", 0o664)
+    finding("/etc/cron.d/mode", 1, E, ignored + "it is writable by others than root.",
+            "IGNORED_BY_CRON")
+    finding("/etc/cron.d/mode", 1, E, "Cron skips this file: it is writable by its group "
+            "(mode 0664).", "FILE_MODE")
+
+    write(root, "etc/cron.d/links", "0 3 * * * root /bin/true\n")
+    os.link(os.path.join(root, "etc/cron.d/links"), os.path.join(root, "etc/links-copy"))
+    finding("/etc/cron.d/links", 1, E, ignored + "it has more than one hard link.",
+            "IGNORED_BY_CRON")
+    finding("/etc/cron.d/links", 1, E, "Cron skips this file: it has 2 hard links.", "FILE_LINKS")
+
+    os.mkfifo(os.path.join(root, "etc/cron.d/pipe"))
+    finding("/etc/cron.d/pipe", 1, E, ignored + "it is a FIFO.", "IGNORED_BY_CRON")
+    finding("/etc/cron.d/pipe", 1, E, "Cron skips this file: it is a FIFO.", "FILE_TYPE")
+
+    write(root, "etc/cron.d/crlf", "0 3 * * * root /bin/true\r\n")
+    finding("/etc/cron.d/crlf", 1, E, "Cron keeps the carriage return at the end of this line: "
+            "the command ends in it.", "CARRIAGE_RETURN")
+
+    write(root, "etc/cron.d/nbsp", "0\u00a03 * * * root /bin/true\n")
+    finding("/etc/cron.d/nbsp", 1, E, ignored + "line 1 is refused (bad day-of-week).",
+            "IGNORED_BY_CRON")
+    finding("/etc/cron.d/nbsp", 1, E, "Cron refuses this line: bad day-of-week.", "CRON_REJECTS")
+
+    write(root, "etc/cron.d/carol", "0 3 * * * carol /bin/true\n")
+    finding("/etc/cron.d/carol", 1, E, ignored + 'line 1 runs as the unknown user "carol".',
+            "IGNORED_BY_CRON")
+    finding("/etc/cron.d/carol", 1, W, 'User "carol" not found.', "USER_NOT_FOUND")
+
+    write(root, "etc/cron.d/long", "".join(f"# {i}\n" for i in range(10001)))
+    finding("/etc/cron.d/long", 1, E, ignored + "it is too long.", "IGNORED_BY_CRON")
+    finding("/etc/cron.d/long", 1, E, "Cron reads at most 10000 lines: this file has 10001, so "
+            "cron ignores all of it.", "TOO_MANY_LINES")
+
+    write(root, "etc/cron.d/php.dpkg-old", "0 3 * * * root /bin/true\n")
+    finding("/etc/cron.d/php.dpkg-old", 1, E,
+            ignored + "its name is not made of [A-Za-z0-9_-].", "IGNORED_BY_CRON")
+    finding("/etc/cron.d/php.dpkg-old", 1, W,
+            "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .", "FILE_NAME")
+
+    write(root, "var/spool/cron/crontabs/dave", "0 3 * * * /bin/true\n", 0o600)
+    finding("/var/spool/cron/crontabs/dave", 1, E, ignored + "no user has its name.",
+            "IGNORED_BY_CRON")
+    finding("/var/spool/cron/crontabs/dave", 1, E, 'Cron skips this crontab: no user is named '
+            '"dave".', "ORPHAN")
+
+    write(root, "etc/cron.daily/backup.sh", "#!/bin/sh\n", 0o755)
+    finding("/etc/cron.daily/backup.sh", 1, E,
+            "run-parts skips this script: its name is not made of [A-Za-z0-9_-].",
+            "RUN_PARTS_NAME")
+    write(root, "etc/cron.daily/rotate", "#!/bin/sh\n", 0o644)
+    finding("/etc/cron.daily/rotate", 1, E, "run-parts skips this script: it is not executable.",
+            "RUN_PARTS_EXEC")
+
+    if AS_ROOT:
+        write(root, "etc/cron.d/owner", "0 3 * * * root /bin/true\n", 0o644, 1000)
+        finding("/etc/cron.d/owner", 1, E, ignored + "it is not owned by root.",
+                "IGNORED_BY_CRON")
+        finding("/etc/cron.d/owner", 1, E, "Cron skips this file: it is owned by uid 1000, not "
+                "by root.", "FILE_OWNER")
+        write(root, "var/spool/cron/crontabs/bob", "0 3 * * * /bin/true\n", 0o600, 1000)
+        finding("/var/spool/cron/crontabs/bob", 1, E, ignored + "it is not owned by its user.",
+                "IGNORED_BY_CRON")
+        finding("/var/spool/cron/crontabs/bob", 1, E, "Cron skips this crontab: it is owned by "
+                "uid 1000, not by bob (uid 1001).", "FILE_OWNER")
+    else:
+        print("skipped: FILE_OWNER needs files of another owner (run as root)")
+    return expected
+
+
+def in_run_order(lines):
+    """The audit's order: /etc/crontab, /etc/cron.d, the spool, the run-parts folders."""
+    def key(line):
+        path = line.split(":", 1)[0]
+        group = next(i for i, p in enumerate(["/etc/crontab", "/etc/cron.d/", "/var/spool/",
+                                               "/etc/cron.hourly/", "/etc/cron.daily/"])
+                     if path.startswith(p))
+        return (group, path)
+    return sorted(lines, key=key)
+
+
+def audit(binary, root, *args):
+    return subprocess.run([binary, "--root", root, *args], capture_output=True, text=True)
+
+
+def main():
+    binary = os.path.abspath(sys.argv[1])
+    failures = 0
+    with tempfile.TemporaryDirectory() as clean, tempfile.TemporaryDirectory() as planted:
+        clean_tree(clean)
+        result = audit(binary, clean)
+        # /etc/crontab, /etc/cron.d/backup, alice's crontab and /etc/cron.daily/logrotate.
+        if (result.returncode, result.stdout, result.stderr) != (
+                0, "No errors and no warnings in 4 files.\n", ""):
+            failures += 1
+            print(f"FAIL clean tree: status {result.returncode}\n{result.stdout}{result.stderr}")
+
+        expected = in_run_order(planted_tree(planted))
+        result = audit(binary, planted, "--format", "gcc")
+        got = result.stdout.splitlines()
+        if got != expected or result.returncode != 2 or result.stderr:
+            failures += 1
+            print(f"FAIL planted tree: status {result.returncode}, stderr {result.stderr!r}")
+            for line in sorted(set(expected) - set(got)):
+                print(f"  missing: {line}")
+            for line in sorted(set(got) - set(expected)):
+                print(f"  unexpected: {line}")
+            if set(got) == set(expected):
+                print("  the same findings in another order")
+        # The text format tells the same findings: each file's header, then its lines.
+        text = audit(binary, planted).stdout
+        for line in expected:
+            path, rest = line.split(":", 1)
+            kind = rest.rsplit("[", 1)[1].rstrip("]")
+            if f"Checking correctness of {path} (" not in text or f" {kind}: " not in text:
+                failures += 1
+                print(f"FAIL text format lacks {path} or {kind}")
+    if failures == 0:
+        print(f"ok: clean tree, and {len(expected)} planted findings")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
