@@ -356,8 +356,7 @@ class Auditor {
                           "run-parts skips this script: it is not executable.");
           break;
         case RunPartsVerdict::Directory:
-          report.add_file(MessageKind::FILE_TYPE,
-                          "run-parts skips this entry: it is a directory.");
+          report.add_file(MessageKind::FILE_TYPE, "run-parts skips this entry: it is a directory.");
           break;
         case RunPartsVerdict::SpecialFile:
           report.add_file(MessageKind::FILE_TYPE,
