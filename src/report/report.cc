@@ -57,7 +57,9 @@ char* Report::text_room(std::size_t size) {
   if (line_texts_size_ + size > line_texts_capacity_) {
     const std::size_t capacity =
         std::max({kFirstTextsCapacity, 2 * line_texts_capacity_, line_texts_size_ + size});
-    auto fresh = std::make_unique_for_overwrite<char[]>(capacity);
+    // Left uninitialised, as make_unique_for_overwrite would (which the libc++ of the
+    // WebAssembly build lacks).
+    std::unique_ptr<char[]> fresh(new char[capacity]);
     if (line_texts_size_ > 0) std::memcpy(fresh.get(), line_texts_.get(), line_texts_size_);
     for (LineMessage& m : line_messages_) {
       m.text = {fresh.get() + (m.text.data() - line_texts_.get()), m.text.size()};
