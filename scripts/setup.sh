@@ -14,7 +14,9 @@ set -euo pipefail
 # reports the test coverage (scripts/coverage.sh); lintian checks the Debian package
 # (tests/deb_package.sh, which skips it when it is missing); cron's `crontab -n` is the oracle
 # of the tests of the cron model (src/cron); clang-format checks that every C++ file is
-# formatted.
+# formatted; emscripten builds the web page's WebAssembly module and chromium is the browser of
+# its test (scripts/web.sh), whose npm packages (puppeteer-core, which downloads no browser) are
+# installed from tests/web/package-lock.json.
 readonly PACKAGES=(
   cmake
   ninja-build
@@ -34,6 +36,8 @@ readonly PACKAGES=(
   lintian
   cron
   clang-format
+  emscripten
+  chromium
 )
 
 missing=()
@@ -44,7 +48,24 @@ for package in "${PACKAGES[@]}"; do
   fi
 done
 
+if ! command -v npm >/dev/null 2>&1; then
+  missing+=(npm)
+fi
+
+# The npm packages of the web page's test, again when the lock file changed. A failure (no
+# network) is only reported: the native build does not need them, and the web test then fails.
+install_npm_packages() {
+  local dir
+  dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/web"
+  if [[ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]]; then
+    echo "setup: installing the npm packages of tests/web"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) ||
+      echo "setup: npm ci in tests/web failed: the web page cannot be tested" >&2
+  fi
+}
+
 if [[ ${#missing[@]} -eq 0 ]]; then
+  install_npm_packages
   exit 0
 fi
 
@@ -74,3 +95,4 @@ if ! "${sudo_cmd[@]}" apt-get "${apt_options[@]}" update >"$log" 2>&1 ||
   exit 1
 fi
 echo "setup: installed ${missing[*]}"
+install_npm_packages

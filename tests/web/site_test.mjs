@@ -1,0 +1,489 @@
+// The web page in a real browser: Debian's Chromium, driven by puppeteer-core, types crontabs
+// into the page and sets its options, and the report must be the native lintkeeper's stdout.
+//
+// Usage: node tests/web/site_test.mjs --site SITE_DIR --native NATIVE_BUILD_DIR --out OUT_DIR
+// Serves SITE_DIR from 127.0.0.1 for the run, saves the page's screenshots (light and dark
+// colour schemes) into OUT_DIR, prints the time from a keystroke to the updated report for a
+// crontab of 2,000 lines, and exits 1 when any check failed.
+import {spawnSync} from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import {fileURLToPath} from 'node:url';
+import {parseArgs} from 'node:util';
+
+import puppeteer from 'puppeteer-core';
+
+const {values: opts} = parseArgs({options: {site: {type: 'string'}, native: {type: 'string'},
+  out: {type: 'string'}}});
+for (const key of ['site', 'native', 'out']) {
+  if (!opts[key]) throw new Error(`--${key} is required`);
+  opts[key] = path.resolve(opts[key]);
+}
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const casesDir = path.join(root, 'tests/cases');
+const example = fs.readFileSync(path.join(root, 'examples/crontab'));
+
+// The kinds only lintkeeper-audit reports: what the page shows apart, as what cron will do.
+const AUDIT_KINDS = new Set(['FILE_OWNER', 'FILE_MODE', 'FILE_LINKS', 'FILE_TYPE', 'ORPHAN',
+  'TOO_MANY_LINES', 'CARRIAGE_RETURN', 'CRON_REJECTS', 'IGNORED_BY_CRON', 'RUN_PARTS_NAME',
+  'RUN_PARTS_EXEC', 'NEVER_FIRES', 'LEAP_DAY_ONLY', 'DAY_OR', 'UNEVEN_STEP']);
+
+let failures = 0;
+let checks = 0;
+function check(name, ok, detail = '') {
+  ++checks;
+  if (ok) return;
+  ++failures;
+  console.log(`web: FAILED: ${name}${detail ? `\n${detail}` : ''}`);
+}
+function checkEqual(name, actual, expected) {
+  check(name, actual === expected,
+    `--- expected\n${JSON.stringify(expected)}\n+++ actual\n${JSON.stringify(actual)}`);
+}
+
+// The native program on a crontab written as `name` in a fresh folder.
+function runNative(program, args, bytes, name = 'crontab') {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lk-web-'));
+  try {
+    fs.writeFileSync(path.join(dir, name), bytes);
+    const run = spawnSync(path.join(opts.native, program), args, {cwd: dir});
+    return {stdout: run.stdout.toString('utf8'), status: run.status};
+  } finally {
+    fs.rmSync(dir, {recursive: true, force: true});
+  }
+}
+
+// The page's options as a case's arguments give them, or null when the page has no control
+// for one of them or the crontab is not named "crontab".
+function optionsOf(args) {
+  const o = {user: false, echo: false, debug: false, debugVerbose: false, noCheckPasswd: false,
+    whitelist: [], failWarnings: ''};
+  const flags = {'-u': 'user', '--user': 'user', '-e': 'echo', '--echo': 'echo', '-d': 'debug',
+    '--debug': 'debug', '-D': 'debugVerbose', '--debug-verbose': 'debugVerbose',
+    '-n': 'noCheckPasswd', '--no-check-passwd': 'noCheckPasswd'};
+  let positional = null;
+  for (let i = 0; i < args.length; ++i) {
+    const a = args[i];
+    let m;
+    if (flags[a]) {
+      o[flags[a]] = true;
+    } else if ((a === '-w' || a === '--whitelist') && i + 1 < args.length) {
+      o.whitelist.push(args[++i]);
+    } else if ((m = /^--whitelist=(.*)$/.exec(a))) {
+      o.whitelist.push(m[1]);
+    } else if ((a === '-f' || a === '--fail-warnings') && i + 1 < args.length) {
+      o.failWarnings = args[++i];
+    } else if ((m = /^(?:-f|--fail-warnings=)(.+)$/.exec(a))) {
+      o.failWarnings = m[1];
+    } else if (!a.startsWith('-') && positional === null) {
+      positional = a;
+    } else {
+      return null;
+    }
+  }
+  return positional === 'crontab' ? o : null;
+}
+
+function argsOf(o, name = 'crontab') {
+  const args = [];
+  for (const [key, flag] of [['user', '-u'], ['echo', '-e'], ['debug', '-d'],
+    ['debugVerbose', '-D'], ['noCheckPasswd', '-n']]) {
+    if (o[key]) args.push(flag);
+  }
+  for (const w of o.whitelist) args.push('-w', w);
+  if (o.failWarnings) args.push('-f', o.failWarnings);
+  return [...args, name];
+}
+
+// The cases the page can type and that do not depend on this machine's users: they name
+// users with --user, --no-check-passwd or --whitelist, and hold text a person can type.
+function typableCases() {
+  const cases = [];
+  for (const name of fs.readdirSync(casesDir).sort()) {
+    const dir = path.join(casesDir, name);
+    const argsFile = path.join(dir, 'args');
+    const crontab = path.join(dir, 'crontab');
+    if (!fs.existsSync(argsFile) || !fs.existsSync(crontab)) continue;
+    const args = fs.readFileSync(argsFile, 'utf8').split('\n');
+    if (args[args.length - 1] === '') args.pop();
+    if (!args.some((a) => /^(-u|--user|-n|--no-check-passwd|-w|--whitelist(=.*)?)$/.test(a))) {
+      continue;
+    }
+    const o = optionsOf(args);
+    const bytes = fs.readFileSync(crontab);
+    let text;
+    try {
+      text = new TextDecoder('utf-8', {fatal: true}).decode(bytes);
+    } catch {
+      continue;
+    }
+    if (o && !/[\r\0]/.test(text)) cases.push({name, args, options: o, bytes, text});
+  }
+  return cases;
+}
+
+// --- The page ---
+
+function serve(dir) {
+  const types = {'.html': 'text/html; charset=utf-8', '.js': 'text/javascript',
+    '.css': 'text/css', '.wasm': 'application/wasm'};
+  const server = http.createServer((request, response) => {
+    let file = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
+    if (file.endsWith('/')) file += 'index.html';
+    file = path.join(dir, path.normalize(file));
+    fs.readFile(file, (error, data) => {
+      if (error) {
+        response.writeHead(404);
+        response.end();
+        return;
+      }
+      response.writeHead(200, {'content-type': types[path.extname(file)] || 'text/plain'});
+      response.end(data);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+async function idle(page) {
+  await page.waitForSelector('#report[aria-busy="false"]');
+}
+
+// What the page shows: the report as text, and the exit status it names.
+async function shown(page) {
+  await idle(page);
+  const stdout = await page.$eval('#report', (e) => e.textContent);
+  const words = await page.$eval('#status', (e) => e.textContent);
+  const m = /^Exit status (\d+):/.exec(words);
+  return {stdout, status: m ? Number(m[1]) : null, words};
+}
+
+async function typeInto(page, selector, text) {
+  await page.$eval(selector, (e) => e.select());
+  await page.keyboard.press('Backspace');
+  if (text) await page.type(selector, text);
+}
+
+async function typeCrontab(page, text) {
+  await page.focus('#crontab');
+  await typeInto(page, '#crontab', text);
+}
+
+async function setOptions(page, o, name = 'crontab') {
+  await page.click(o.user ? 'input[value="user"]' : 'input[value="system"]');
+  for (const [key, id] of [['echo', 'echo'], ['debug', 'debug'],
+    ['debugVerbose', 'debug-verbose'], ['noCheckPasswd', 'no-check-passwd']]) {
+    if (await page.$eval(`#${id}`, (e) => e.checked) !== o[key]) await page.click(`#${id}`);
+  }
+  await typeInto(page, '#whitelist', o.whitelist.join(' '));
+  await typeInto(page, '#fail-warnings', o.failWarnings);
+  await typeInto(page, '#file-name', name);
+}
+
+const PLAIN = {user: false, echo: false, debug: false, debugVerbose: false, noCheckPasswd: false,
+  whitelist: [], failWarnings: ''};
+
+async function compareWithNative(page, label, o, bytes, name = 'crontab') {
+  const page_ = await shown(page);
+  const native = runNative('lintkeeper', argsOf(o, name), bytes, name);
+  checkEqual(`${label}: report`, page_.stdout, native.stdout);
+  checkEqual(`${label}: exit status`, page_.status, native.status);
+  return native;
+}
+
+async function testCases(page) {
+  const cases = typableCases();
+  let compared = 0;
+  for (const c of cases) {
+    const native = runNative('lintkeeper', c.args, c.bytes);
+    if (!c.options.noCheckPasswd && native.stdout.includes('USER_NOT_FOUND')) {
+      console.log(`web: ${c.name}: skipped, it depends on this machine's users`);
+      continue;
+    }
+    await setOptions(page, c.options);
+    await typeCrontab(page, c.text);
+    const page_ = await shown(page);
+    checkEqual(`${c.name}: report`, page_.stdout, native.stdout);
+    checkEqual(`${c.name}: exit status`, page_.status, native.status);
+    ++compared;
+  }
+  console.log(`web: ${compared} end-to-end cases typed into the page`);
+}
+
+async function testExample(page) {
+  await setOptions(page, PLAIN);
+  await typeCrontab(page, example.toString('utf8'));
+  // No password database: backupuser is not reported, unlike on a machine without it.
+  checkEqual('example: report without look-up', (await shown(page)).stdout,
+    'Checking correctness of crontab\n' +
+    'W: 10: BACKUP_DIR=$HOME/backups\n' +
+    'w:     SHELL_VAR: Variable assignments in crontabs are not like shell.  $VAR is not expanded.\n' +
+    'W: 23: 0 0 * * * root cp /var/log/nginx/access.log /var/log/nginx/access-$(date +%F).log\n' +
+    'w:     BARE_PERCENT: A bare % is a line break in crontab and is commonly not intended.\n' +
+    'E: 27: 0 24 * * * root df -h | mail -s "disk usage" root\n' +
+    'e:     FIELD_VALUE_ERROR: 24 is too high for field "hour" (24)\n' +
+    'E: There were 1 errors and 2 warnings.\n');
+  checkEqual('example: exit status in words', (await shown(page)).words,
+    'Exit status 2: at least one error.');
+  const rows = [
+    {...PLAIN, noCheckPasswd: true},
+    {...PLAIN, whitelist: ['backupuser']},
+    {...PLAIN, echo: true, whitelist: ['backupuser']},
+    {...PLAIN, debug: true, noCheckPasswd: true, failWarnings: '20'},
+    {...PLAIN, debugVerbose: true, whitelist: ['root', 'backupuser']},
+    {...PLAIN, user: true},
+  ];
+  for (const o of rows) {
+    await setOptions(page, o);
+    await compareWithNative(page, `example ${argsOf(o).join(' ')}`, o, example);
+  }
+  // The file-name rule applies to the name given.
+  await setOptions(page, {...PLAIN, noCheckPasswd: true}, 'backup.txt');
+  await compareWithNative(page, 'example named backup.txt', {...PLAIN, noCheckPasswd: true},
+    example, 'backup.txt');
+  // A value the command line refuses is refused the same way.
+  await setOptions(page, {...PLAIN, failWarnings: 'many'});
+  const refused = await shown(page);
+  check('a refused option', refused.status === 2 &&
+    refused.stdout.startsWith("error: invalid value 'many' for '--fail-warnings <FAIL_WARNINGS>'"),
+  refused.stdout);
+}
+
+// White space and the characters the debug form escapes come from the generated Unicode
+// tables, which the module takes from the native build.
+async function testUnicode(page) {
+  const text = '*\u00a0* * * * a\u00a0b\u0301c\u200bd\ufeffe\u0085f\u00e9g\u{1F600}h\u2028i\u200ej\n' +
+    'X=\u3000y\u2003\n';
+  await typeCrontab(page, text);
+  for (const o of [{...PLAIN, user: true, debug: true}, {...PLAIN, user: true, debugVerbose: true}]) {
+    await setOptions(page, o);
+    await compareWithNative(page, `Unicode ${argsOf(o).join(' ')}`, o, Buffer.from(text));
+  }
+}
+
+// The audit's findings shown apart, against lintkeeper-audit's own.
+async function cronSection(page) {
+  await idle(page);
+  return page.$$eval('#cron li', (items) => items.map((li) => li.textContent));
+}
+
+function nativeCron(args, bytes) {
+  const run = runNative('lintkeeper-audit', ['--format', 'gcc', ...args, 'crontab'], bytes);
+  const found = [];
+  for (const line of run.stdout.split('\n')) {
+    const m = /^crontab:(\d+):1: (?:error|warning): (.*) \[(\w+)\]$/.exec(line);
+    if (m && AUDIT_KINDS.has(m[3])) found.push({line: Number(m[1]), kind: m[3], text: m[2]});
+  }
+  return found;
+}
+
+function pageCron(items) {
+  return items.map((item) => {
+    const m = /^(?:line (\d+)|The file:) (\w+) (.*)$/s.exec(item);
+    return m ? {line: m[1] ? Number(m[1]) : 1, kind: m[2], text: m[3]} : {item};
+  });
+}
+
+async function testCron(page) {
+  const text = '0 0 30 2 * root /bin/never\n0 0 29 2 * root /bin/leap\n' +
+    '0 0 1 * 1 root /bin/either\n*/7 * * * * root /bin/uneven\n0\u00a03 * * * root /bin/nbsp\n';
+  const o = {...PLAIN, noCheckPasswd: true};
+  await setOptions(page, o);
+  await typeCrontab(page, text);
+  const native = nativeCron(['-n'], Buffer.from(text));
+  check('the audit finds every line rule', new Set(native.map((f) => f.kind)).size === 6,
+    JSON.stringify(native));
+  checkEqual('what cron will do', JSON.stringify(pageCron(await cronSection(page))),
+    JSON.stringify(native));
+  const report = (await shown(page)).stdout;
+  check("the audit's findings stay out of lintkeeper's report",
+    ![...AUDIT_KINDS].some((kind) => report.includes(kind)), report);
+}
+
+// A file opened with the picker is checked byte for byte, carriage returns and all.
+async function testOpenFile(page, tmp) {
+  const bytes = fs.readFileSync(path.join(casesDir, 'crlf_line_ends/crontab'));
+  const file = path.join(tmp, 'crlf');
+  fs.writeFileSync(file, bytes);
+  const o = {...PLAIN, echo: true, whitelist: ['root']};
+  await setOptions(page, o);
+  const input = await page.$('#file');
+  await input.uploadFile(file);
+  await page.waitForFunction(() => document.getElementById('file-name').value === 'crlf');
+  await compareWithNative(page, 'opened file with CRLF', o, bytes, 'crlf');
+  check('a note says the file is checked as opened',
+    await page.$eval('#bytes-note', (e) => !e.hidden));
+  const cron = pageCron(await cronSection(page));
+  check('carriage returns reach what cron will do',
+    cron.some((f) => f.kind === 'CARRIAGE_RETURN'), JSON.stringify(cron));
+}
+
+async function testDrop(page) {
+  await page.evaluate(() => {
+    const data = new DataTransfer();
+    data.items.add(new File(['1 2 3 4 5 nobody /bin/dropped\n'], 'dropped.cron'));
+    const editor = document.getElementById('crontab');
+    editor.dispatchEvent(new DragEvent('dragover', {dataTransfer: data, bubbles: true}));
+    editor.dispatchEvent(new DragEvent('drop', {dataTransfer: data, bubbles: true,
+      cancelable: true}));
+  });
+  await page.waitForFunction(() => document.getElementById('file-name').value === 'dropped.cron');
+  const o = {...PLAIN, noCheckPasswd: true};
+  await setOptions(page, o, 'dropped.cron');
+  await compareWithNative(page, 'dropped file', o,
+    Buffer.from('1 2 3 4 5 nobody /bin/dropped\n'), 'dropped.cron');
+}
+
+// The share link carries the crontab and the options; another page opened on it shows the same.
+async function testShare(browser, page, url) {
+  const o = {...PLAIN, user: true, echo: true, whitelist: ['alice', 'bob'], failWarnings: '1'};
+  await setOptions(page, o, 'jobs');
+  await typeCrontab(page, '# shared\n*/5 * * * * echo "50% done" \u00e9t\u00e9\n');
+  const before = await shown(page);
+  await page.click('#share');
+  await page.waitForFunction(() => document.getElementById('share-link').value !== '');
+  const link = await page.$eval('#share-link', (e) => e.value);
+  check('the share link keeps everything after #', link.startsWith(`${url}#`) &&
+    !new URL(link).search, link);
+  const other = await browser.newPage();
+  await other.goto(link);
+  const after = await shown(other);
+  checkEqual('shared report', after.stdout, before.stdout);
+  checkEqual('shared crontab', await other.$eval('#crontab', (e) => e.value),
+    await page.$eval('#crontab', (e) => e.value));
+  checkEqual('shared command', await other.$eval('#command', (e) => e.textContent),
+    'lintkeeper -u -e -w alice -w bob -f 1 jobs');
+  await other.close();
+}
+
+// Every control has a name, and the keyboard alone reaches a line from the report.
+async function testKeyboard(page) {
+  const unnamed = await page.$$eval('input, textarea, button, select', (controls) =>
+    controls.filter((c) => c.type !== 'file' && !c.closest('[hidden]'))
+      .filter((c) => !(c.labels && c.labels.length) && !c.getAttribute('aria-label') &&
+        !c.getAttribute('aria-labelledby') && !(c.tagName === 'BUTTON' && c.textContent.trim()))
+      .map((c) => c.outerHTML));
+  checkEqual('controls without a label', JSON.stringify(unnamed), '[]');
+
+  await setOptions(page, PLAIN);
+  await typeCrontab(page, 'A=1\n\t0 24 * * * root x\n');
+  checkEqual('Tab types a tab', await page.$eval('#crontab', (e) => e.value),
+    'A=1\n\t0 24 * * * root x\n');
+  await page.keyboard.press('Escape');
+  await page.keyboard.press('Tab');
+  check('Esc then Tab leaves the editor',
+    await page.evaluate(() => document.activeElement.id !== 'crontab'));
+  await idle(page);
+  await page.focus('#report button[data-line="2"]');
+  await page.keyboard.press('Enter');
+  const caret = await page.evaluate(() => {
+    const e = document.activeElement;
+    return `${e.id} ${e.selectionStart}-${e.selectionEnd}`;
+  });
+  checkEqual('a line number of the report selects the line', caret, 'crontab 4-22');
+}
+
+async function screenshots(page) {
+  await setOptions(page, PLAIN);
+  await page.click('#example');
+  await page.waitForFunction(() => document.getElementById('crontab').value.startsWith('# /etc'));
+  await idle(page);
+  for (const scheme of ['light', 'dark']) {
+    await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]);
+    const file = path.join(opts.out, `web-${scheme}.png`);
+    await page.screenshot({path: file, fullPage: true});
+    console.log(`web: screenshot ${file}`);
+  }
+  await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: 'light'}]);
+}
+
+// The time from a keystroke to the report updated on screen, for 2,000 lines. Printed only.
+async function timeLargeCrontab(page) {
+  const lines = [];
+  for (let i = 0; i < 2000; ++i) {
+    lines.push(i % 10 === 0 ? `X${i}=$HOME/x` : `${i % 60} ${i % 24} * * * root /usr/bin/job-${i} --at %H`);
+  }
+  await setOptions(page, PLAIN);
+  await page.$eval('#crontab', (e, text) => {
+    e.value = text;
+    e.dispatchEvent(new Event('input'));
+  }, `${lines.join('\n')}\n`);
+  await idle(page);
+  // Typed at the end of line 1,000, a job with a message: its line of the report changes.
+  await page.$eval('#crontab', (e) => {
+    let end = -1;
+    for (let n = 0; n < 1000; ++n) end = e.value.indexOf('\n', end + 1);
+    e.focus();
+    e.setSelectionRange(end, end);
+  });
+  const times = [];
+  for (let i = 0; i < 7; ++i) {
+    await page.evaluate(() => {
+      window.lkTiming = new Promise((resolve) => {
+        const report = document.getElementById('report');
+        let start = 0;
+        document.getElementById('crontab').addEventListener('keydown', () => {
+          start = performance.now();
+        }, {once: true});
+        new MutationObserver((changes, observer) => {
+          if (report.getAttribute('aria-busy') !== 'false') return;
+          observer.disconnect();
+          requestAnimationFrame(() => resolve(performance.now() - start));
+        }).observe(report, {attributes: true, attributeFilter: ['aria-busy']});
+      });
+    });
+    await page.keyboard.type('x');
+    times.push(await page.evaluate(() => window.lkTiming));
+  }
+  const lineCount = (await shown(page)).stdout.split('\n').length - 1;
+  times.sort((a, b) => a - b);
+  console.log(`web: 2000 lines (${lineCount} lines of report): ${times[3].toFixed(1)} ms from ` +
+    `the keystroke to the updated report (median of 7; ${times[0].toFixed(1)} to ` +
+    `${times[6].toFixed(1)} ms)`);
+}
+
+const server = await serve(opts.site);
+const url = `http://127.0.0.1:${server.address().port}/`;
+const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'lk-web-browser-'));
+const browser = await puppeteer.launch({
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  protocolTimeout: 60000,
+  userDataDir: path.join(tmp, 'profile'),
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+try {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  page.on('console', (message) => {
+    if (message.type() === 'error') errors.push(message.text());
+  });
+  await page.setViewport({width: 1400, height: 1000});
+  await page.goto(url);
+  const opened = await shown(page);
+  const native = runNative('lintkeeper', ['-w', 'backupuser', 'crontab'], example);
+  checkEqual('the example is checked on opening', opened.stdout, native.stdout);
+  checkEqual('the version', await page.$eval('#footer-version', (e) => e.textContent),
+    runNative('lintkeeper', ['--version'], '').stdout.trim());
+
+  await testExample(page);
+  await testCases(page);
+  await testUnicode(page);
+  await testCron(page);
+  await testOpenFile(page, tmp);
+  await testDrop(page);
+  await testShare(browser, page, url);
+  await testKeyboard(page);
+  await screenshots(page);
+  await timeLargeCrontab(page);
+  checkEqual('errors in the page', JSON.stringify(errors), '[]');
+} finally {
+  await browser.close();
+  server.close();
+  fs.rmSync(tmp, {recursive: true, force: true});
+}
+console.log(`web: ${checks - failures} of ${checks} checks passed`);
+process.exit(failures ? 1 : 0);
