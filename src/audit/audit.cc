@@ -85,6 +85,7 @@ class Auditor {
 
   Audit run() {
     if (options_.paths.empty()) {
+      audit_.root = options_.root;
       audit_host();
     } else {
       for (const std::string& path : options_.paths) audit_path(path);

@@ -72,8 +72,16 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        if (error.empty()) a.fail_warnings = n;
        return error;
      }},
-    {"format", 0, "FORMAT", Arity::One, "How to write the findings: text (default) or gcc",
-     set_format},
+    {"format", 0, "FORMAT", Arity::One,
+     "How to write the findings (default text)\n\nSee the formats below.", set_format},
+    {"output", 'o', "FILE", Arity::One,
+     "Write the report to FILE instead of standard output\n\nThe file is written whole or not "
+     "at all: into a temporary file beside it, then renamed. A failure to write it is an error, "
+     "with exit status 2.",
+     [](AuditArgs& a, std::string_view v) {
+       a.output = std::string(v);
+       return std::string();
+     }},
     {"disable", 'd', "KIND", Arity::Many,
      "Report no finding of this kind; may be passed multiple times", disable_kind},
     HELP_OPTION<AuditArgs>,
