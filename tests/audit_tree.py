@@ -184,6 +184,14 @@ def main():
                 print(f"  unexpected: {line}")
             if set(got) == set(expected):
                 print("  the same findings in another order")
+        # --disable takes a kind out of the whole run, file kinds and lintkeeper's too.
+        disabled = audit(binary, planted, "--format", "gcc", "--disable", "IGNORED_BY_CRON",
+                         "--disable", "USER_NOT_FOUND").stdout.splitlines()
+        kept = [line for line in got if not line.endswith(("[IGNORED_BY_CRON]",
+                                                             "[USER_NOT_FOUND]"))]
+        if [line[len(planted):] for line in disabled] != kept:
+            failures += 1
+            print("FAIL --disable IGNORED_BY_CRON --disable USER_NOT_FOUND")
         # The text format tells the same findings: each file's header, then its lines.
         text = audit(binary, planted).stdout
         for line in expected:
