@@ -145,7 +145,8 @@ std::string local_path(const Audit& audit, const AuditedFile& file) {
 
 std::string report_path(const Audit& audit, const AuditedFile& file) {
   if (audit.root.empty()) return file.path;
-  return file.path.substr(file.path.find_first_not_of('/'));  // relative to the root
+  const std::size_t start = file.path.find_first_not_of('/');  // relative to the root
+  return start == std::string::npos ? std::string() : file.path.substr(start);
 }
 
 std::optional<Format> format_from_name(std::string_view name) {
