@@ -68,6 +68,11 @@ def main():
     half = generate(os.path.join(w, "system-50M"), "--size", "50M", "--seed", "1")
     one_line = generate(os.path.join(w, "one-line-50M"), "--size", "50M", "--shape", "one-line")
     tiny = generate(os.path.join(w, "crontab"), "--lines", "20", "--seed", "2")
+    tree = os.path.join(w, "tree-1000x20")
+    if not os.path.isdir(tree):
+        subprocess.run([sys.executable, os.path.join(HERE, "gen_crontab.py"), "--lines", "20",
+                        "--files", "1000", "--seed", "3", tree], check=True)
+    audit = os.path.join(os.path.dirname(lk), "lintkeeper-audit")
     null = os.devnull
     sh = ["/bin/sh", "-c"]
 
@@ -77,6 +82,8 @@ def main():
         ("iconv", ["iconv", "-f", "UTF-8", "-t", "UTF-8", big], null),
         ("lk --quiet", [lk, "--no-check-passwd", "--quiet", big], null),
         ("lk report", [lk, "--no-check-passwd", big], null),
+        ("lk junit", [lk, "--no-check-passwd", "--quiet", "--junit", os.path.join(w, "out.xml"),
+                      big], null),
         ("lk lookups", [lk, "--quiet", big], null),
         ("lk 10M --quiet", [lk, "--no-check-passwd", "--quiet", small], null),
         ("lk 50M --quiet", [lk, "--no-check-passwd", "--quiet", half], null),
@@ -86,8 +93,15 @@ def main():
         ("cat 20 lines", ["cat", tiny], null),
         ("lk 20 lines", [lk, "--no-check-passwd", tiny], null),
     ]
+    tree_files = sorted(os.path.join(tree, f) for f in os.listdir(tree))
+    tree_set = [
+        ("cat 1000 files", ["cat", *tree_files], null),
+        ("audit 1000 files", [audit, "--no-check-passwd", tree], null),
+        ("audit lookups", [audit, tree], null),
+    ]
     results = measure(main_set, a.rounds)
     results.update(measure(tiny_set, a.rounds * 20))
+    results.update(measure(tree_set, a.rounds * 4))
 
     size = os.path.getsize(big)
     print(f"file: {big} ({size / MIB:.1f} MiB, {sum(1 for _ in open(big, 'rb'))} lines)")
@@ -106,10 +120,13 @@ def main():
     print(f"quiet / wc -l            {t('lk --quiet') / t('wc -l'):6.2f}")
     print(f"report / quiet           {t('lk report') / t('lk --quiet'):6.2f}  (target <= 1.5)")
     for label in ("lk --quiet", "lk report", "lk lookups"):
-        print(f"RSS / budget {label:<11} {results[label][1] / rss_budget:6.2f}  (target <= 1)")
+        print(f"RSS {label:<20} {results[label][1] / MIB:6.1f} MiB  (target < 16)")
+    print(f"RSS / budget lk junit    {results['lk junit'][1] / rss_budget:6.2f}  (target <= 1)")
     print(f"100M / 10M quiet         {t('lk --quiet') / t('lk 10M --quiet'):6.2f}  (target <= 11)")
     print(f"one line / lines (50M)   {t('lk 50M one line') / t('lk 50M --quiet'):6.2f}  (target <= 2)")
     print(f"20 lines / cat           {t('lk 20 lines') / t('cat 20 lines'):6.2f}  (target <= 3)")
+    print(f"audit / cat (1000 files) {t('audit 1000 files') / t('cat 1000 files'):6.2f}  (target <= 2)")
+    print(f"audit look-ups / none    {t('audit lookups') / t('audit 1000 files'):6.2f}")
     per_line = (t("lk lookups") - t("lk --quiet")) / max(1, user_lines)
     print(f"look-up cost per line    {per_line * 1e6:6.2f} us (about {user_lines} lines with a user)")
 

@@ -4,8 +4,10 @@
 Examples:
   gen_crontab.py --size 100M --flavor system --findings 0.10 --seed 1 > big.crontab
   gen_crontab.py --size 50M --shape one-line > huge-line.crontab
+  gen_crontab.py --lines 20 --files 1000 tree/    # 1000 crontabs of 20 lines in tree/
 """
 import argparse
+import os
 import random
 import sys
 
@@ -84,8 +86,17 @@ def main():
     p.add_argument("--findings", type=float, default=0.10, help="share of lines with findings")
     p.add_argument("--shape", choices=["mixed", "one-line"], default="mixed")
     p.add_argument("--seed", type=int, default=1)
+    p.add_argument("--files", type=int, help="write this many crontabs into the folder DIR")
+    p.add_argument("dir", nargs="?", help="the folder of --files")
     a = p.parse_args()
     rng = random.Random(a.seed)
+    if a.files:
+        os.makedirs(a.dir, exist_ok=True)
+        for i in range(a.files):
+            with open(os.path.join(a.dir, "crontab-%04d" % i), "wb") as f:
+                f.write("".join(line(rng, a.flavor, a.findings, n) + "\n"
+                                for n in range(1, a.lines + 1)).encode())
+        return
     out = sys.stdout.buffer
     target = parse_size(a.size)
     if a.shape == "one-line":

@@ -101,6 +101,18 @@ def planted_tree(root):
     finding("/etc/cron.d/php.dpkg-old", 1, W,
             "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .", "FILE_NAME")
 
+    write(root, "etc/cron.d/schedules", "0 3 30 2 * root /bin/never\n0 0 29 2 * root /bin/leap\n"
+          "0 0 13 * 5 root /bin/friday\n*/7 * * * * root /bin/seven\n")
+    finding("/etc/cron.d/schedules", 1, E, "Cron will never run this: February has no day 30.",
+            "NEVER_FIRES")
+    finding("/etc/cron.d/schedules", 2, W, "Cron will run this only on 29 February, which comes "
+            "once in four years.", "LEAP_DAY_ONLY")
+    finding("/etc/cron.d/schedules", 3, W, "Cron runs this on day 13 of the month and on every "
+            "Friday, not only on Fridays that are day 13.", "DAY_OR")
+    finding("/etc/cron.d/schedules", 4, W, '"*/7" in field "minute" runs at minutes 0, 7, 14, '
+            '..., 56: from minute 56 to minute 0 of the next hour is 4 minutes, not 7.',
+            "UNEVEN_STEP")
+
     write(root, "var/spool/cron/crontabs/dave", "0 3 * * * /bin/true\n", 0o600)
     finding("/var/spool/cron/crontabs/dave", 1, E, ignored + "no user has its name.",
             "IGNORED_BY_CRON")

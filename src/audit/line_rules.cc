@@ -6,6 +6,7 @@
 
 #include "cron/cron_line.h"
 #include "fields/check_fields.h"
+#include "fields/check_timing.h"
 
 namespace lintkeeper {
 
@@ -69,6 +70,8 @@ void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabL
   }
   if (line == nullptr) return;
   check_carriage_return(body, *line, report);
+  const Schedule* schedule = schedule_of(*line);
+  if (schedule != nullptr && is_valid_schedule(*schedule)) check_timing(*schedule, report);
 }
 
 void AuditLines::check_user_of(std::uint64_t number, std::string_view user) {

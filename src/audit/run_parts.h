@@ -14,14 +14,18 @@ enum class RunPartsVerdict {
   BadName,        // not [A-Za-z0-9_-]+ (".placeholder", "backup.sh", "x~"): skipped silently
   NotExecutable,  // a regular file that access(X_OK) refuses: skipped silently
   Directory,      // a directory, or a symlink to one: skipped silently
-  SpecialFile,    // a FIFO, socket or device: skipped with "not an executable plain file"
-  StatFailed,     // stat fails (a dangling symlink, a loop): skipped with "failed to stat"
+  SpecialFile,    // a FIFO, socket or device: skipped, "not an executable plain file", status 1
+  StatFailed,     // stat fails (a dangling symlink, a loop): skipped, "failed to stat"
 };
 
-// Whether run-parts prints an error for the verdict and so exits with status 1, after running
-// the other entries (it does so with --test too).
+// Whether run-parts writes an error for the entry to stderr (cron mails it), with --test too.
 constexpr bool run_parts_complains(RunPartsVerdict verdict) {
   return verdict == RunPartsVerdict::SpecialFile || verdict == RunPartsVerdict::StatFailed;
+}
+// Whether the entry makes run-parts exit with status 1 (after running the others), with --test
+// too: a failed stat does not.
+constexpr bool run_parts_fails(RunPartsVerdict verdict) {
+  return verdict == RunPartsVerdict::SpecialFile;
 }
 
 struct RunPartsEntry {

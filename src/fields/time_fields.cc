@@ -37,14 +37,18 @@ static_assert(all_names_have_length(MONTH_NAMES) && all_names_have_length(WEEKDA
 }  // namespace
 
 bool is_valid_name(const FieldSpec& spec, std::string_view name) {
-  if (name.size() != kNameLength) return false;
+  return name_value(spec, name).has_value();
+}
+
+std::optional<std::uint64_t> name_value(const FieldSpec& spec, std::string_view name) {
+  if (name.size() != kNameLength) return std::nullopt;
   // Names hold ASCII letters only, so setting the 0x20 bit lower-cases them.
   char lower[kNameLength];
   for (std::size_t i = 0; i < kNameLength; ++i) lower[i] = static_cast<char>(name[i] | 0x20);
-  for (const std::string_view allowed : spec.names) {
-    if (allowed == std::string_view(lower, kNameLength)) return true;
+  for (std::size_t i = 0; i < spec.names.size(); ++i) {
+    if (spec.names[i] == std::string_view(lower, kNameLength)) return spec.min + i;
   }
-  return false;
+  return std::nullopt;
 }
 
 }  // namespace lintkeeper

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,6 +45,10 @@ std::string item_text(const FieldItem& item);
 
 // Whether the name, lower-cased, is one of the field's allowed names.
 bool is_valid_name(const FieldSpec& spec, std::string_view name);
+
+// The value a name stands for (its place among the field's names, counted from the field's
+// minimum: "feb" is 2, "sun" is 0), or nothing when it is not one of them.
+std::optional<std::uint64_t> name_value(const FieldSpec& spec, std::string_view name);
 
 }  // namespace lintkeeper
 

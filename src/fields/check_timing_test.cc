@@ -1,0 +1,171 @@
+// Tests check_timing: schedules that never run, run on leap days only, on either day, unevenly.
+#include "fields/check_timing.h"
+
+#include <array>
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/output.h"
+#include "fields/parse_field.h"
+#include "report/report.h"
+
+namespace lintkeeper {
+namespace {
+
+constexpr MessageKind NEVER = MessageKind::NEVER_FIRES;
+constexpr MessageKind LEAP = MessageKind::LEAP_DAY_ONLY;
+constexpr MessageKind OR = MessageKind::DAY_OR;
+constexpr MessageKind STEP = MessageKind::UNEVEN_STEP;
+
+struct Message {
+  MessageKind kind;
+  std::string text;
+  friend bool operator==(const Message&, const Message&) = default;
+  friend std::ostream& operator<<(std::ostream& os, const Message& m) {
+    return os << kind_name(m.kind) << ": " << m.text;
+  }
+};
+
+struct Case {
+  std::string_view schedule;  // the five field texts, separated by single spaces
+  std::vector<Message> messages;
+};
+
+std::vector<Message> check(std::string_view text) {
+  std::array<std::string_view, Schedule::kFieldCount> fields;
+  for (std::string_view& field : fields) {
+    const std::size_t space = text.find(' ');
+    field = text.substr(0, space);
+    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+  }
+  Output out;
+  Report report(out, /*quiet=*/true);
+  check_timing(parse_schedule(fields), report);
+  std::vector<Message> messages;
+  for (const LineMessage& m : report.line_messages()) {
+    messages.push_back({m.kind, std::string(m.text)});
+  }
+  return messages;
+}
+
+const std::vector<Case> kCases = {
+    // Days that no listed month has, when the day of week leaves the days of the month alone.
+    {"0 3 30 2 *", {{NEVER, "Cron will never run this: February has no day 30."}}},
+    {"0 0 31 4,6,9,11 *",
+     {{NEVER, "Cron will never run this: April, June, September and November have no day 31."}}},
+    {"0 0 30,31 feb */2", {{NEVER, "Cron will never run this: February has no day 30 or 31."}}},
+    {"0 0 31 1-12 *", {}},
+    {"0 0 30 1,2 *", {}},
+    {"0 0 28 2 *", {}},
+    {"0 0 29 2 *",
+     {{LEAP, "Cron will run this only on 29 February, which comes once in four years."}}},
+    {"0 0 29,30 2 *",
+     {{LEAP, "Cron will run this only on 29 February, which comes once in four years."}}},
+    // A range of names read downwards selects nothing.
+    {"0 0 * dec-feb *",
+     {{NEVER,
+       "Cron will never run this: \"dec-feb\" in field \"month\" selects no month, as "
+       "cron does not wrap a range past December."}}},
+    {"0 0 * * sat-sun",
+     {{NEVER,
+       "Cron will never run this: \"sat-sun\" in field \"day of week\" selects no day, as "
+       "cron does not wrap a range past Saturday."}}},
+    {"0 */5 1 * sat-sun", {}},  // the 1st alone runs it
+    {"0 0 30 2 sat-sun", {{NEVER, "Cron will never run this: February has no day 30."}}},
+    // Both day fields restricted: either runs the job.
+    {"0 0 13 * 5",
+     {{OR,
+       "Cron runs this on day 13 of the month and on every Friday, not only on Fridays that "
+       "are day 13."}}},
+    {"0 0 30 2 1",
+     {{OR,
+       "Cron runs this on day 30 of the month and on every Monday, not only on Mondays that "
+       "are day 30."}}},
+    {"0 0 1-7 * mon",
+     {{OR,
+       "Cron runs this on days 1 to 7 of the month and on every Monday, not only on Mondays "
+       "that are days 1 to 7."}}},
+    {"0 0 1,15 * sat,7",
+     {{OR,
+       "Cron runs this on days 1 and 15 of the month and on every Saturday and Sunday, not "
+       "only on Saturdays and Sundays that are days 1 and 15."}}},
+    {"0 0 1,2,3,10 * 6,0,Mon",
+     {{OR,
+       "Cron runs this on days 1 to 3 and 10 of the month and on every Saturday to Monday, "
+       "not only on Saturdays to Mondays that are days 1 to 3 and 10."}}},
+    {"0 0 */2 * 1", {}},
+    {"0 0 1 * */2", {}},
+    // Steps over a whole field, across its end.
+    {"*/7 * * * *",
+     {{STEP,
+       "\"*/7\" in field \"minute\" runs at minutes 0, 7, 14, ..., 56: from minute 56 to "
+       "minute 0 of the next hour is 4 minutes, not 7."}}},
+    {"0-59/59 23,0 * * *",
+     {{STEP,
+       "\"0-59/59\" in field \"minute\" runs at minutes 0 and 59: from minute 59 to minute "
+       "0 of the next hour is 1 minute, not 59."}}},
+    {"*/1 * * * *", {}},
+    {"*/30 * * * *", {}},
+    {"*/7 3 * * *", {}},
+    {"*/7 0,23 * * 1", {}},
+    {"0 */5 * * *",
+     {{STEP,
+       "\"*/5\" in field \"hour\" runs at hours 0, 5, 10, 15 and 20: from hour 20 to hour 0 "
+       "of the next day is 4 hours, not 5."}}},
+    {"0 */5 * * 1", {}},
+    {"0 */5 1 * *", {}},
+    {"0 */24 * * *", {}},  // loaded by cron, though lintkeeper reports the value
+    {"0 8-18/4 * * *", {}},
+    {"1-59/7 * * * *", {}},
+    {"*/7,30 * * * *", {}},  // a list: its values are not those of one step
+    {"0 0 */2 * *",
+     {{STEP,
+       "\"*/2\" in field \"day of month\" runs on days 1, 3, 5, ..., 31: from 31 January "
+       "to 1 February is 1 day, not 2."}}},
+    {"0 0 */4 * *",
+     {{STEP,
+       "\"*/4\" in field \"day of month\" runs on days 1, 5, 9, ..., 29: from 29 April to "
+       "1 May is 2 days, not 4."}}},
+    {"0 0 1-31/16 2,3 *",
+     {{STEP,
+       "\"1-31/16\" in field \"day of month\" runs on days 1 and 17: from 17 February to 1 "
+       "March is 12 days, not 16."}}},
+    {"0 0 */2 1 *", {}},
+    {"0 0 1 */5 *",
+     {{STEP,
+       "\"*/5\" in field \"month\" runs in January, June and November: from November to "
+       "January of the next year is 2 months, not 5."}}},
+    {"0 0 1 */4 *", {}},
+    {"0 0 1 */12 *", {}},
+    {"0 0 * * */2",
+     {{STEP,
+       "\"*/2\" in field \"day of week\" runs on Sunday, Tuesday, Thursday and Saturday: "
+       "from Saturday to Sunday is 1 day, not 2."}}},
+    {"0 0 * * 1-7/3",
+     {{STEP,
+       "\"1-7/3\" in field \"day of week\" runs on Monday, Thursday and Sunday: from "
+       "Sunday to Monday is 1 day, not 3."}}},
+    {"0 0 * * */7", {}},
+    {"*/45 */23 1,2 * *",
+     {{STEP,
+       "\"*/45\" in field \"minute\" runs at minutes 0 and 45: from minute 45 to minute 0 "
+       "of the next hour is 15 minutes, not 45."},
+      {STEP,
+       "\"*/23\" in field \"hour\" runs at hours 0 and 23: from hour 23 to hour 0 of the "
+       "next day is 1 hour, not 23."}}},
+};
+
+TEST(CheckTiming, Messages) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.schedule);
+    EXPECT_EQ(check(c.schedule), c.messages);
+  }
+}
+
+}  // namespace
+}  // namespace lintkeeper
