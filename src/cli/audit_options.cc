@@ -41,8 +41,9 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        return std::string();
      }},
     {"user", 'u', "", Arity::Flag,
-     "Read the files named as user crontabs, without a user column\n\nWithout PATH, the "
-     "host's crontabs are read as cron reads each of them.",
+     "Read the files named as user crontabs, without a user column\n\nOnly for the PATHs named: "
+     "without PATH, each of the host's crontabs is read as cron reads it, those of the spool as "
+     "user crontabs and the others as system crontabs.",
      [](AuditArgs& a, std::string_view) {
        a.audit.user = true;
        return std::string();
@@ -56,9 +57,10 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
      },
      /*utf8_value=*/true},
     {"no-check-passwd", 'n', "", Arity::Flag,
-     "disable user lookup\n\nEvery user that is not ignored is then reported as "
-     "`USER_NOT_FOUND`, and no file is said to be ignored for an unknown user. Otherwise each "
-     "distinct user name is looked up once per run.",
+     "disable user lookup for crontab lines\n\nEvery user a line names that is not ignored is "
+     "then reported as `USER_NOT_FOUND`, and no file is said to be ignored for an unknown "
+     "user. A spool crontab is still matched with the user it is named after (`ORPHAN`, "
+     "`FILE_OWNER`). Otherwise each distinct user name is looked up once per run.",
      [](AuditArgs& a, std::string_view) {
        a.audit.no_check_passwd = true;
        return std::string();
