@@ -104,8 +104,13 @@ std::string after_long_help() {
       "  2  at least one error, or a bad command line\n"
       "\n"
       "Formats:";
+  constexpr std::size_t kFormatColumn =
+      std::max_element(FORMATS.begin(), FORMATS.end(),
+                       [](const auto& a, const auto& b) { return a.name.size() < b.name.size(); })
+          ->name.size() +
+      2;
   for (const FormatInfo& f : FORMATS) {
-    fmt::format_to(std::back_inserter(out), "\n  {:<8}{}", f.name, f.description);
+    fmt::format_to(std::back_inserter(out), "\n  {:<{}}{}", f.name, kFormatColumn, f.description);
   }
   out += "\n\nKinds:";
   constexpr std::size_t kColumn = std::max_element(MESSAGE_KINDS.begin(), MESSAGE_KINDS.end(),

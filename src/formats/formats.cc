@@ -25,6 +25,11 @@ std::string_view severity_word(Severity severity) {
   return severity == Severity::Error ? "error" : "warning";
 }
 
+// "1 error", "2 errors".
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 bool has_findings(const Report& report) { return report.errors() + report.warnings() > 0; }
 
 // Each file with findings: a header, its file messages with their kinds, then its lines in
@@ -48,14 +53,15 @@ void write_text(const Audit& audit, Output& out) {
   }
   if (shown > 0) out.write("\n");
   const std::uint64_t errors = audit.errors(), warnings = audit.warnings();
+  const std::string files = counted(audit.files.size(), "file", "files");
   if (errors > 0) {
-    out.print("E: There were {} errors and {} warnings in {} of {} files.\n", errors, warnings,
-              shown, audit.files.size());
+    out.print("E: There were {} and {} in {} of {}.\n", counted(errors, "error", "errors"),
+              counted(warnings, "warning", "warnings"), shown, files);
   } else if (warnings > 0) {
-    out.print("W: There were {} warnings in {} of {} files.\n", warnings, shown,
-              audit.files.size());
+    out.print("W: There were {} in {} of {}.\n", counted(warnings, "warning", "warnings"), shown,
+              files);
   } else {
-    out.print("No errors and no warnings in {} files.\n", audit.files.size());
+    out.print("No errors and no warnings in {}.\n", files);
   }
 }
 
