@@ -27,7 +27,7 @@ import audit_tree  # noqa: E402  (the planted tree)
 FORMATS = ["json", "text", "gcc", "sarif", "codequality", "github", "junit"]
 # Texts that must come back whole; XML cannot hold most control characters, so its reports
 # are given a tab as theirs.
-ODD = 'q"b\\%<&>\'\u00fc\u4e2d'
+ODD = 'q"b\\%<&>\':,\u00fc\u4e2d'
 CONTROL = "\x01"
 
 
