@@ -1,6 +1,6 @@
 # The Debian package of lintkeeper, built by CPack: `cpack -G DEB` in the build directory.
-# It holds what `cmake --install` installs (the program, its man page, gzipped, and its bash
-# completion) under /usr, and the Debian files of packaging/debian (copyright, changelog, lintian
+# It holds what `cmake --install` installs (the programs lintkeeper and lintkeeper-audit, their man
+# pages, gzipped, and their bash completions) under /usr, and the Debian files of packaging/debian (copyright, changelog, lintian
 # overrides), which are in the install component `debian`. Included after every install() rule:
 # CPack packs the install components known when it is included.
 
@@ -19,7 +19,12 @@ It reports errors on lines that cron rejects or reads differently than
 intended, and warnings on lines that are valid but suspect, such as a command
 with an unescaped % sign. Its exit status (0 when the file passes, 1 for
 warnings, 2 for errors) lets scripts, pre-commit hooks and CI pipelines act on
-the result, and it can write a JUnit XML report for CI servers.]])
+the result, and it can write a JUnit XML report for CI servers.
+
+lintkeeper-audit checks a host's whole cron set-up the way Debian's cron and
+run-parts read it: crontabs that cron skips for their owner, mode or name,
+scripts that run-parts passes over, lines that make cron drop a whole file,
+and schedules that never fire.]])
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

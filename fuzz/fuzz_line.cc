@@ -13,8 +13,12 @@
 #include <variant>
 #include <vector>
 
+#include "base/output.h"
 #include "base/overloaded.h"
 #include "base/unicode.h"
+#include "cron/cron_line.h"
+#include "fields/check_fields.h"
+#include "fields/check_timing.h"
 #include "fuzz/fuzz_check.h"
 #include "grammar/parse_line.h"
 #include "grammar/print.h"
@@ -185,7 +189,28 @@ void check_split(std::string_view line, CrontabFlavor flavor) {
         "the two column splits disagree", line);
 }
 
+// How cron reads the line, and when a valid schedule of it runs: nothing may fault, and what
+// cron keeps of the line lies in it.
+void check_cron(std::string_view line, CrontabFlavor flavor) {
+  for (const CronReading& reading :
+       {read_cron_line(line, flavor), read_cron_last_line(line, flavor)}) {
+    for (const std::string_view part : {reading.user, reading.name, reading.command}) {
+      check(part.empty() || fuzz::inside(part, line), "cron's reading lies outside the line", line);
+    }
+  }
+  const CrontabLine parsed = parse_line(line, flavor);
+  const Schedule* schedule = nullptr;
+  if (const auto* s = std::get_if<Standard>(&parsed)) schedule = &s->schedule;
+  if (const auto* s = std::get_if<System>(&parsed)) schedule = &s->schedule;
+  if (schedule != nullptr && is_valid_schedule(*schedule)) {
+    Output out;
+    Report report(out, /*quiet=*/true);
+    check_timing(*schedule, report);
+  }
+}
+
 void check_line(std::string_view line, CrontabFlavor flavor) {
+  check_cron(line, flavor);
   check_split(line, flavor);
   const CrontabLine parsed = parse_line(line, flavor);
   check_members(parsed, line, flavor);

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages needed to build and test lintkeeper; does nothing when all are there.
+# Installs the Debian 12 packages and the npm packages needed to build and test lintkeeper;
+# does nothing when all are there.
 #
 # Usage: scripts/setup.sh
 # Runs as root, or through sudo when it exists. Silent when nothing is missing; otherwise it
@@ -14,9 +15,10 @@ set -euo pipefail
 # reports the test coverage (scripts/coverage.sh); lintian checks the Debian package
 # (tests/deb_package.sh, which skips it when it is missing); cron's `crontab -n` is the oracle
 # of the tests of the cron model (src/cron); clang-format checks that every C++ file is
-# formatted; emscripten builds the web page's WebAssembly module and chromium is the browser of
-# its test (scripts/web.sh), whose npm packages (puppeteer-core, which downloads no browser) are
-# installed from tests/web/package-lock.json.
+# formatted; python3-jsonschema validates the JSON and SARIF reports of lintkeeper-audit, and
+# npm installs the tools of tools/npm (the SARIF multitool) into tools/npm/node_modules;
+# emscripten builds the web page's WebAssembly module and chromium is the browser of its test
+# (scripts/web.sh), driven by puppeteer-core (which downloads no browser) from tests/web.
 readonly PACKAGES=(
   cmake
   ninja-build
@@ -36,6 +38,8 @@ readonly PACKAGES=(
   lintian
   cron
   clang-format
+  python3-jsonschema
+  npm
   emscripten
   chromium
 )
@@ -48,51 +52,71 @@ for package in "${PACKAGES[@]}"; do
   fi
 done
 
-if ! command -v npm >/dev/null 2>&1; then
-  missing+=(npm)
+# npm is often there without Debian's package (a Node.js of its own): then it will do.
+if command -v npm >/dev/null 2>&1; then
+  for i in "${!missing[@]}"; do
+    [[ ${missing[i]} == npm ]] && unset 'missing[i]'
+  done
+  missing=("${missing[@]}")
 fi
 
-# The npm packages of the web page's test, again when the lock file changed. A failure (no
-# network) is only reported: the native build does not need them, and the web test then fails.
-install_npm_packages() {
-  local dir
-  dir="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/tests/web"
-  if [[ "$dir/package-lock.json" -nt "$dir/node_modules/.package-lock.json" ]]; then
-    echo "setup: installing the npm packages of tests/web"
-    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) ||
-      echo "setup: npm ci in tests/web failed: the web page cannot be tested" >&2
+install_packages() {
+  local sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then
+    if command -v sudo >/dev/null 2>&1; then
+      sudo_cmd=(sudo)
+    else
+      echo "setup: missing packages: ${missing[*]}" >&2
+      echo "setup: run this script as root (sudo is not installed) to install them." >&2
+      exit 1
+    fi
+  fi
+  echo "setup: installing ${missing[*]}"
+  local log
+  log=$(mktemp "${TMPDIR:-/tmp}/lintkeeper-setup.XXXXXX")
+  # Waits for the dpkg lock instead of failing when another apt run holds it.
+  local apt_options=(-o DPkg::Lock::Timeout=300)
+  if ! "${sudo_cmd[@]}" apt-get "${apt_options[@]}" update >"$log" 2>&1 ||
+     ! "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+         apt-get "${apt_options[@]}" install -y --no-install-recommends "${missing[@]}" \
+         >>"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "setup: installing ${missing[*]} failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  echo "setup: installed ${missing[*]}"
+}
+
+# The npm packages of tools/npm, as its lock file pins them; their install scripts are not run
+# (npm does not trust them), so the multitool is made executable here.
+install_npm_tools() {
+  local dir=$root/tools/npm
+  local multitool=$dir/node_modules/@microsoft/sarif-multitool-linux/Sarif.Multitool
+  [[ -x $multitool ]] && return 0
+  echo "setup: installing the npm packages of tools/npm"
+  if ! (cd "$dir" && npm ci --no-audit --no-fund >/dev/null 2>&1); then
+    echo "setup: npm ci in tools/npm failed" >&2
+    exit 1
+  fi
+  chmod u+x "$multitool"
+}
+
+# The npm packages of the web page's test, again whenever its lock file changed.
+install_web_test_packages() {
+  local dir=$root/tests/web
+  [[ $dir/package-lock.json -nt $dir/node_modules/.package-lock.json ]] || return 0
+  echo "setup: installing the npm packages of tests/web"
+  if ! (cd "$dir" && npm ci --no-audit --no-fund >/dev/null 2>&1); then
+    echo "setup: npm ci in tests/web failed" >&2
+    exit 1
   fi
 }
 
-if [[ ${#missing[@]} -eq 0 ]]; then
-  install_npm_packages
-  exit 0
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+if [[ ${#missing[@]} -gt 0 ]]; then
+  install_packages
 fi
-
-sudo_cmd=()
-if [[ $(id -u) -ne 0 ]]; then
-  if command -v sudo >/dev/null 2>&1; then
-    sudo_cmd=(sudo)
-  else
-    echo "setup: missing packages: ${missing[*]}" >&2
-    echo "setup: run this script as root (sudo is not installed) to install them." >&2
-    exit 1
-  fi
-fi
-
-echo "setup: installing ${missing[*]}"
-log=$(mktemp "${TMPDIR:-/tmp}/lintkeeper-setup.XXXXXX")
-trap 'rm -f "$log"' EXIT
-
-# Waits for the dpkg lock instead of failing when another apt run holds it.
-apt_options=(-o DPkg::Lock::Timeout=300)
-if ! "${sudo_cmd[@]}" apt-get "${apt_options[@]}" update >"$log" 2>&1 ||
-   ! "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
-       apt-get "${apt_options[@]}" install -y --no-install-recommends "${missing[@]}" \
-       >>"$log" 2>&1; then
-  cat "$log" >&2
-  echo "setup: installing ${missing[*]} failed" >&2
-  exit 1
-fi
-echo "setup: installed ${missing[*]}"
-install_npm_packages
+install_npm_tools
+install_web_test_packages

@@ -78,6 +78,9 @@ file_rows=(
   usr/bin/lintkeeper
   usr/share/man/man1/lintkeeper.1.gz
   usr/share/bash-completion/completions/lintkeeper
+  usr/bin/lintkeeper-audit
+  usr/share/man/man1/lintkeeper-audit.1.gz
+  usr/share/bash-completion/completions/lintkeeper-audit
   usr/share/doc/lintkeeper/copyright
   usr/share/doc/lintkeeper/changelog.Debian.gz
   usr/share/lintian/overrides/lintkeeper
@@ -112,6 +115,18 @@ page_rows=(
   'lintkeeper.1|lintkeeper: disable\\-msg=KIND'
   'lintkeeper.1|^\.SS "Message kinds:"$'
   'lintkeeper.1|USER_NOT_FOUND'
+  'lintkeeper-audit.1|^\.TH LINTKEEPER-AUDIT "1"'
+  "lintkeeper-audit.1|^lintkeeper-audit \\\\- audit a host's cron set-up the way cron reads it$"
+  'lintkeeper-audit.1|^\.SH OPTIONS$'
+  'lintkeeper-audit.1|^\\fB\\-r\\fR, \\fB\\-\\-root\\fR'
+  'lintkeeper-audit.1|^\\fB\\-d\\fR, \\fB\\-\\-disable\\fR'
+  'lintkeeper-audit.1|^\.SH "EXIT STATUS"$'
+  'lintkeeper-audit.1|^\.SH FORMATS$'
+  'lintkeeper-audit.1|^gcc$'
+  'lintkeeper-audit.1|^\.SH "MESSAGE KINDS"$'
+  'lintkeeper-audit.1|^IGNORED_BY_CRON$'
+  'lintkeeper-audit.1|^\.SH FILES$'
+  'lintkeeper-audit.1|/var/spool/cron/crontabs'
 )
 for row in "${page_rows[@]}"; do
   name=${row%%|*} pattern=${row#*|}
@@ -180,6 +195,7 @@ fi
 # What each program prints for --version: program|text.
 version_rows=(
   "lintkeeper|lintkeeper $version"
+  "lintkeeper-audit|lintkeeper-audit $version"
 )
 for row in "${version_rows[@]}"; do
   name=${row%%|*} expected=${row#*|}
@@ -189,7 +205,8 @@ for row in "${version_rows[@]}"; do
 done
 
 # The completions, sourced from the package as bash-completion loads them, by the command name
-# (the first word): words typed so far -> expected candidates.
+# (the first word), with the package's programs first on the PATH (lintkeeper-audit's completion
+# reads its kinds and formats from the program): words typed so far -> expected candidates.
 mkdir -p "$tmp/files/cron.d" && touch "$tmp/files/crontab" "$tmp/files/nightly.cron"
 completion_rows=(
   "lintkeeper --ju|--junit"
@@ -203,13 +220,26 @@ completion_rows=(
   "lintkeeper --user -q |cron.d crontab nightly.cron"
   "lintkeeper -- --|"
   "lintkeeper -w roo|root"
+  "lintkeeper-audit --fo|--format"
+  "lintkeeper-audit --format |codequality gcc github json junit sarif text"
+  "lintkeeper-audit --format = g|gcc github"
+  "lintkeeper-audit -d FILE_M|FILE_MISSING FILE_MODE"
+  "lintkeeper-audit --disable = IGNORED|IGNORED_BY_CRON"
+  "lintkeeper-audit --no|--no-check-passwd"
+  "lintkeeper-audit --root |cron.d"
+  "lintkeeper-audit -r cr|cron.d"
+  "lintkeeper-audit --fail-warnings |"
+  "lintkeeper-audit cr|cron.d crontab"
+  "lintkeeper-audit --user -n |cron.d crontab nightly.cron"
+  "lintkeeper-audit -- --|"
+  "lintkeeper-audit -w roo|root"
 )
 for row in "${completion_rows[@]}"; do
   words=${row%%|*} expected=${row#*|}
   completion=$root/usr/share/bash-completion/completions/${words%% *}
   [[ -f $completion ]] || continue
   # The function is the one the file registers for the command with `complete -F`.
-  got=$(cd "$tmp/files" && bash --norc --noprofile -c '
+  got=$(cd "$tmp/files" && PATH="$root/usr/bin:$PATH" bash --norc --noprofile -c '
     source "$1"
     read -r -a COMP_WORDS <<<"$2"
     [[ $2 == *" " ]] && COMP_WORDS+=("")

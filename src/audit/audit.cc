@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -85,6 +86,7 @@ class Auditor {
 
   Audit run() {
     if (options_.paths.empty()) {
+      audit_.root = options_.root;
       audit_host();
     } else {
       for (const std::string& path : options_.paths) audit_path(path);
@@ -167,7 +169,7 @@ class Auditor {
       }
       AuditedFile& file = add_file(shown, reading_of(flavor));
       Gate gate;
-      check_type(shown, gate, *file.report, false);
+      check_type(shown, shown, gate, *file.report, false);
       name_rule(name, gate);
       if (gate.readable) read_crontab(shown, flavor, file, gate.reasons);
       explain_ignored(*file.report, gate.reasons);
@@ -198,22 +200,46 @@ class Auditor {
     Report& report = *file.report;
     Gate gate;
     const std::string path = on_host(shown);
+    const std::string target = follow(path);
     if (owner == Owner::User) {
       spool_rules(path, user, gate, report);
     } else {
-      system_rules(path, gate, report);
+      system_rules(path, target, gate, report);
       if (shown != kSystemCrontab) name_rule(file_name_of(shown).value_or(""), gate);
     }
-    if (gate.readable) read_crontab(path, flavor, file, gate.reasons);
+    if (gate.readable) read_crontab(path, flavor, file, gate.reasons, &target);
     explain_ignored(report, gate.reasons);
   }
 
-  // Whether there is a regular file to read; a symbolic link is followed unless the spool's
-  // rules forbid it.
-  static bool check_type(const std::string& path, Gate& gate, Report& report, bool no_links) {
+  // The file a path of the host leads to, its symbolic links followed inside the root: an
+  // image's absolute links point into the image, not into this machine. (Links among the
+  // folders above the file are those of this machine.)
+  std::string follow(const std::string& path) const {
+    constexpr int kMaxLinks = 40;  // as the kernel: more is a loop
+    std::string current = path;
+    for (int i = 0; i < kMaxLinks; ++i) {
+      struct stat st {};
+      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+      std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+      const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+      if (n < 0) return current;
+      link.resize(static_cast<std::size_t>(n));
+      if (link.starts_with('/')) {
+        current = root_ + link;
+      } else {
+        current = current.substr(0, current.rfind('/') + 1) + link;
+      }
+    }
+    return current;
+  }
+
+  // Whether there is a regular file to read at target, which path leads to; a symbolic link
+  // is followed unless the spool's rules forbid it.
+  static bool check_type(const std::string& path, const std::string& target, Gate& gate,
+                         Report& report, bool no_links) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return true;  // check_crontab says it is missing
-    if (S_ISLNK(st.st_mode) && !no_links && ::stat(path.c_str(), &st) != 0) {
+    if (S_ISLNK(st.st_mode) && !no_links && ::stat(target.c_str(), &st) != 0) {
       report.add_file(MessageKind::FILE_TYPE,
                       "Cron skips this file: it is a symbolic link to nothing.");
       gate.reasons.emplace_back("it is a symbolic link to nothing");
@@ -235,12 +261,13 @@ class Auditor {
 
   // /etc/crontab and /etc/cron.d: owned by root (a symbolic link and what it points to),
   // not writable by group or others, one hard link.
-  void system_rules(const std::string& path, Gate& gate, Report& report) {
+  void system_rules(const std::string& path, const std::string& target, Gate& gate,
+                    Report& report) {
     struct stat link {};
     if (::lstat(path.c_str(), &link) != 0) return;
-    if (!check_type(path, gate, report, false)) return;
+    if (!check_type(path, target, gate, report, false)) return;
     struct stat st {};
-    ::stat(path.c_str(), &st);
+    ::stat(target.c_str(), &st);
     if (S_ISLNK(link.st_mode) && (link.st_uid != 0 || st.st_uid != 0)) {
       report.add_file(MessageKind::FILE_OWNER,
                       "Cron skips this file: a symbolic link and its file must both be owned "
@@ -275,7 +302,7 @@ class Auditor {
       gate.reasons.emplace_back("no user has its name");
     }
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !check_type(path, gate, report, true)) return;
+    if (::lstat(path.c_str(), &st) != 0 || !check_type(path, path, gate, report, true)) return;
     if (lookup == UserLookup::Found && st.st_uid != uid) {
       report.add_file(MessageKind::FILE_OWNER,
                       "Cron skips this crontab: it is owned by uid {}, not by {} (uid {}).",
@@ -305,11 +332,11 @@ class Auditor {
   // lintkeeper's checks of every line with the audit's; adds to reasons why cron ignores the
   // file, as its lines tell.
   void read_crontab(const std::string& path, CrontabFlavor flavor, AuditedFile& file,
-                    std::vector<std::string>& reasons) {
+                    std::vector<std::string>& reasons, const std::string* target = nullptr) {
     Report& report = *file.report;
     AuditLines lines(flavor, rules_);
     const CrontabReading reading{flavor, PrintForm::None, rules_};
-    check_crontab(path, reading, report, &lines);
+    check_crontab(path, reading, report, &lines, target);
     const LineVerdicts& verdicts = lines.verdicts();
     if (verdicts.line_feeds > CRON_MAX_LINES) {
       report.add_file(MessageKind::TOO_MANY_LINES,

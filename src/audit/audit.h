@@ -32,6 +32,9 @@ struct AuditedFile {
 
 struct Audit {
   std::vector<AuditedFile> files;
+  // The root of the host audited, whose files' paths are taken from it; empty when the audit
+  // read the paths it was given.
+  std::string root;
 
   std::uint64_t errors() const;
   std::uint64_t warnings() const;

@@ -5,7 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/atomic_file.h"
+#include "base/os_error.h"
 #include "base/output.h"
+#include "base/unicode.h"
 #include "cli/audit_options.h"
 #include "cli/options.h"
 #include "formats/formats.h"
@@ -35,7 +38,27 @@ int main(int argc, char** argv) {
   }
   const AuditArgs& args = command_line.args;
   const Audit audit = run_audit(args.audit);
-  write_report(args.format, audit, {args.fail_warnings}, out);
-  out.flush();
-  return audit.exit_status(args.fail_warnings);
+  const ReportSettings settings{args.fail_warnings, AUDIT_PROGRAM_NAME, PROGRAM_VERSION};
+  const int status = audit.exit_status(args.fail_warnings);
+  if (!args.output) {
+    write_report(args.format, audit, settings, out);
+    out.flush();
+    return status;
+  }
+  AtomicFile file(*args.output);
+  int failure = file.error();
+  if (failure == 0) {
+    Output report(file.fd());
+    write_report(args.format, audit, settings, report);
+    report.flush();
+    failure = report.error();
+  }
+  if (failure == 0) failure = file.commit();
+  if (failure != 0) {
+    Output err(STDERR_FILENO);
+    err.print("error: can not write the report to \"{}\": {}\n", lossy_utf8(*args.output),
+              os_error(failure));
+    return 2;
+  }
+  return status;
 }

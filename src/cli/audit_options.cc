@@ -41,8 +41,9 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        return std::string();
      }},
     {"user", 'u', "", Arity::Flag,
-     "Read the files named as user crontabs, without a user column\n\nWithout PATH, the "
-     "host's crontabs are read as cron reads each of them.",
+     "Read the files named as user crontabs, without a user column\n\nOnly for the PATHs named: "
+     "without PATH, each of the host's crontabs is read as cron reads it, those of the spool as "
+     "user crontabs and the others as system crontabs.",
      [](AuditArgs& a, std::string_view) {
        a.audit.user = true;
        return std::string();
@@ -56,9 +57,10 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
      },
      /*utf8_value=*/true},
     {"no-check-passwd", 'n', "", Arity::Flag,
-     "disable user lookup\n\nEvery user that is not ignored is then reported as "
-     "`USER_NOT_FOUND`, and no file is said to be ignored for an unknown user. Otherwise each "
-     "distinct user name is looked up once per run.",
+     "disable user lookup for crontab lines\n\nEvery user a line names that is not ignored is "
+     "then reported as `USER_NOT_FOUND`, and no file is said to be ignored for an unknown "
+     "user. A spool crontab is still matched with the user it is named after (`ORPHAN`, "
+     "`FILE_OWNER`). Otherwise each distinct user name is looked up once per run.",
      [](AuditArgs& a, std::string_view) {
        a.audit.no_check_passwd = true;
        return std::string();
@@ -72,8 +74,16 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        if (error.empty()) a.fail_warnings = n;
        return error;
      }},
-    {"format", 0, "FORMAT", Arity::One, "How to write the findings: text (default) or gcc",
-     set_format},
+    {"format", 0, "FORMAT", Arity::One,
+     "How to write the findings (default text)\n\nSee the formats below.", set_format},
+    {"output", 'o', "FILE", Arity::One,
+     "Write the report to FILE instead of standard output\n\nThe file is written whole or not "
+     "at all: into a temporary file beside it, then renamed. A failure to write it is an error, "
+     "with exit status 2.",
+     [](AuditArgs& a, std::string_view v) {
+       a.output = std::string(v);
+       return std::string();
+     }},
     {"disable", 'd', "KIND", Arity::Many,
      "Report no finding of this kind; may be passed multiple times", disable_kind},
     HELP_OPTION<AuditArgs>,
@@ -94,8 +104,13 @@ std::string after_long_help() {
       "  2  at least one error, or a bad command line\n"
       "\n"
       "Formats:";
+  constexpr std::size_t kFormatColumn =
+      std::max_element(FORMATS.begin(), FORMATS.end(),
+                       [](const auto& a, const auto& b) { return a.name.size() < b.name.size(); })
+          ->name.size() +
+      2;
   for (const FormatInfo& f : FORMATS) {
-    fmt::format_to(std::back_inserter(out), "\n  {:<8}{}", f.name, f.description);
+    fmt::format_to(std::back_inserter(out), "\n  {:<{}}{}", f.name, kFormatColumn, f.description);
   }
   out += "\n\nKinds:";
   constexpr std::size_t kColumn = std::max_element(MESSAGE_KINDS.begin(), MESSAGE_KINDS.end(),

@@ -20,6 +20,7 @@ struct AuditArgs {
   AuditOptions audit;
   std::optional<std::uint64_t> fail_warnings;
   Format format = Format::Text;
+  std::optional<std::string> output;  // a file to write the report to, instead of stdout
 };
 
 extern const Command<AuditArgs> AUDIT_COMMAND;

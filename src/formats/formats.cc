@@ -1,9 +1,13 @@
 // The formats of the audit's report: choosing one, and the text and gcc formats.
 #include "formats/formats.h"
 
+#include <vector>
+
 #include <fmt/format.h>
 
 #include "base/unicode.h"
+#include "formats/findings.h"
+#include "junit/junit.h"
 
 namespace lintkeeper {
 
@@ -21,6 +25,11 @@ std::string_view severity_word(Severity severity) {
   return severity == Severity::Error ? "error" : "warning";
 }
 
+// "1 error", "2 errors".
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 bool has_findings(const Report& report) { return report.errors() + report.warnings() > 0; }
 
 // Each file with findings: a header, its file messages with their kinds, then its lines in
@@ -31,7 +40,8 @@ void write_text(const Audit& audit, Output& out) {
     const Report& report = *file.report;
     if (!has_findings(report)) continue;
     if (shown++ > 0) out.write("\n");
-    out.print("Checking correctness of {} ({})\n", lossy_utf8(file.path), file.reading);
+    out.print("Checking correctness of {} ({})\n", lossy_utf8(local_path(audit, file)),
+              file.reading);
     for (const LineMessage& m : report.file_messages()) {
       out.print("{}: {}: {}\n", m.severity() == Severity::Error ? 'E' : 'W', kind_name(m.kind),
                 m.text);
@@ -43,14 +53,15 @@ void write_text(const Audit& audit, Output& out) {
   }
   if (shown > 0) out.write("\n");
   const std::uint64_t errors = audit.errors(), warnings = audit.warnings();
+  const std::string files = counted(audit.files.size(), "file", "files");
   if (errors > 0) {
-    out.print("E: There were {} errors and {} warnings in {} of {} files.\n", errors, warnings,
-              shown, audit.files.size());
+    out.print("E: There were {} and {} in {} of {}.\n", counted(errors, "error", "errors"),
+              counted(warnings, "warning", "warnings"), shown, files);
   } else if (warnings > 0) {
-    out.print("W: There were {} warnings in {} of {} files.\n", warnings, shown,
-              audit.files.size());
+    out.print("W: There were {} in {} of {}.\n", counted(warnings, "warning", "warnings"), shown,
+              files);
   } else {
-    out.print("No errors and no warnings in {} files.\n", audit.files.size());
+    out.print("No errors and no warnings in {}.\n", files);
   }
 }
 
@@ -58,7 +69,7 @@ void write_text(const Audit& audit, Output& out) {
 void write_gcc(const Audit& audit, Output& out) {
   for (const AuditedFile& file : audit.files) {
     const Report& report = *file.report;
-    const std::string path = lossy_utf8(file.path);
+    const std::string path = lossy_utf8(local_path(audit, file));
     const auto finding = [&](std::uint64_t line, const LineMessage& m) {
       out.print("{}:{}:1: {}: {} [{}]\n", path, line, severity_word(m.severity()), m.text,
                 kind_name(m.kind));
@@ -71,7 +82,78 @@ void write_gcc(const Audit& audit, Output& out) {
   }
 }
 
+// GitHub's escaping of workflow-command data, and of property values besides ':' and ','.
+std::string github_escaped(std::string_view text, bool property) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '%':
+        out += "%25";
+        break;
+      case '\r':
+        out += "%0D";
+        break;
+      case '\n':
+        out += "%0A";
+        break;
+      case ':':
+        out += property ? "%3A" : ":";
+        break;
+      case ',':
+        out += property ? "%2C" : ",";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// One workflow command per finding: ::error file=PATH,line=N,title=KIND::TEXT.
+void write_github(const Audit& audit, Output& out) {
+  for (const AuditedFile& file : audit.files) {
+    const std::string path = github_escaped(lossy_utf8(report_path(audit, file)), true);
+    for_each_finding(file, [&](const Finding& f) {
+      out.print("::{} file={}", severity_word(f.severity()), path);
+      if (f.line > 0) out.print(",line={}", f.line);
+      out.print(",title={}::{}\n", kind_name(f.kind), github_escaped(lossy_utf8(f.text), false));
+    });
+  }
+}
+
+// lintkeeper's JUnit layout, one test suite per file; a warning fails its case only when the
+// warnings of the whole audit are over the limit.
+void write_junit(const Audit& audit, const ReportSettings& settings, Output& out) {
+  const bool over_limit = audit.warnings() > settings.fail_warnings.value_or(0);
+  std::vector<JunitSuite> suites;
+  std::uint64_t tests = 0, failures = 0;
+  for (const AuditedFile& file : audit.files) {
+    suites.emplace_back(*file.report, over_limit, KindNames::Every);
+    tests += suites.back().tests();
+    failures += suites.back().failures();
+  }
+  out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+  out.print("<testsuites name=\"{}\" tests=\"{}\" failures=\"{}\">\n", settings.tool_name, tests,
+            failures);
+  for (std::size_t i = 0; i < suites.size(); ++i) {
+    suites[i].write(out, report_path(audit, audit.files[i]));
+  }
+  out.write("</testsuites>\n");
+}
+
 }  // namespace
+
+std::string local_path(const Audit& audit, const AuditedFile& file) {
+  if (audit.root.empty() || audit.root == "/") return file.path;
+  return (audit.root.ends_with('/') ? audit.root.substr(0, audit.root.size() - 1) : audit.root) +
+         file.path;
+}
+
+std::string report_path(const Audit& audit, const AuditedFile& file) {
+  if (audit.root.empty()) return file.path;
+  const std::size_t start = file.path.find_first_not_of('/');  // relative to the root
+  return start == std::string::npos ? std::string() : file.path.substr(start);
+}
 
 std::optional<Format> format_from_name(std::string_view name) {
   for (const FormatInfo& info : FORMATS) {
@@ -80,12 +162,22 @@ std::optional<Format> format_from_name(std::string_view name) {
   return std::nullopt;
 }
 
-void write_report(Format format, const Audit& audit, const ReportSettings&, Output& out) {
+void write_report(Format format, const Audit& audit, const ReportSettings& settings, Output& out) {
   switch (format) {
     case Format::Text:
       return write_text(audit, out);
     case Format::Gcc:
       return write_gcc(audit, out);
+    case Format::Json:
+      return write_json(audit, settings, out);
+    case Format::Sarif:
+      return write_sarif(audit, settings, out);
+    case Format::CodeQuality:
+      return write_code_quality(audit, out);
+    case Format::Github:
+      return write_github(audit, out);
+    case Format::Junit:
+      return write_junit(audit, settings, out);
   }
 }
 

@@ -10,7 +10,7 @@
 
 namespace lintkeeper {
 
-enum class Format { Text, Gcc };
+enum class Format { Text, Gcc, Json, Sarif, CodeQuality, Github, Junit };
 
 struct FormatInfo {
   Format format;
@@ -22,6 +22,13 @@ struct FormatInfo {
 inline constexpr auto FORMATS = std::to_array<FormatInfo>({
     {Format::Text, "text", "files with findings in lintkeeper's layout, then a summary", false},
     {Format::Gcc, "gcc", "PATH:LINE:COLUMN: error|warning: TEXT [KIND], for editors and CI", false},
+    {Format::Json, "json", "one JSON document of every file and finding (docs/audit.schema.json)",
+     false},
+    {Format::Sarif, "sarif", "SARIF 2.1.0, for GitHub code scanning and other SARIF readers",
+     false},
+    {Format::CodeQuality, "codequality", "GitLab's Code Quality report", false},
+    {Format::Github, "github", "GitHub Actions workflow commands: annotations on the files", false},
+    {Format::Junit, "junit", "JUnit XML, one test suite per file, as lintkeeper's --junit", true},
 });
 
 constexpr const FormatInfo& format_info(Format format) {
@@ -32,8 +39,20 @@ std::optional<Format> format_from_name(std::string_view name);
 // What a report says besides the findings.
 struct ReportSettings {
   std::optional<std::uint64_t> fail_warnings;
+  std::string_view tool_name;
+  std::string_view tool_version;
 };
 
 void write_report(Format format, const Audit& audit, const ReportSettings& settings, Output& out);
+
+// The formats written as JSON.
+void write_json(const Audit& audit, const ReportSettings& settings, Output& out);
+void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out);
+void write_code_quality(const Audit& audit, Output& out);
+
+// A path as the reports for tools name it: as given, or relative to the root of a host audit.
+std::string report_path(const Audit& audit, const AuditedFile& file);
+// A path as the reports for people and editors name it: the file's path on this machine.
+std::string local_path(const Audit& audit, const AuditedFile& file);
 
 }  // namespace lintkeeper

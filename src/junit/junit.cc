@@ -21,14 +21,11 @@ namespace {
 // The report is written through a buffer of this size.
 constexpr std::size_t kBufferSize = 8192;
 
-std::string_view type_of(const LineMessage& m) {
-  return named_in_reports(m.kind) ? kind_name(m.kind) : std::string_view("FILE");
-}
-
+// Writes the test cases of a suite, as JUnitSuite says.
 class CaseWriter {
  public:
-  CaseWriter(Output& file, std::string_view path, std::uint64_t warnings, std::uint64_t limit)
-      : file_(file), path_(path), over_limit_(warnings > limit) {}
+  CaseWriter(Output& file, std::string_view path, bool over_limit, KindNames names)
+      : file_(file), path_(path), over_limit_(over_limit), names_(names) {}
 
   bool fails(std::span<const LineMessage> messages) const {
     if (messages.empty()) return false;
@@ -71,19 +68,27 @@ class CaseWriter {
   }
 
  private:
+  bool named(MessageKind kind) const {
+    return names_ == KindNames::Every || named_in_reports(kind);
+  }
+  std::string_view type_of(const LineMessage& m) const {
+    return named(m.kind) ? kind_name(m.kind) : std::string_view("FILE");
+  }
   void write_body(std::span<const LineMessage> messages) {
     bool first = true;
     for (const LineMessage& m : messages) {
       if (!first) file_.write("\n");
       first = false;
       file_.write(m.severity() == Severity::Error ? "E: " : "W: ");
-      file_.write(escape_xml(message_text(m)));
+      file_.write(escape_xml(named(m.kind) ? fmt::format("{}: {}", kind_name(m.kind), m.text)
+                                           : std::string(m.text)));
     }
   }
 
   Output& file_;
   std::string_view path_;
   bool over_limit_;
+  KindNames names_;
 };
 
 bool has_case(const LineRecord& line) {
@@ -133,35 +138,35 @@ int open_report(const std::string& path, std::optional<FileIdentity> crontab, st
   return -1;
 }
 
-void write_cases(Output& file, const Args& args, const Report& report) {
-  const std::string p = escape_xml(lossy_utf8(args.crontab));
-  const std::uint64_t limit = args.fail_warnings.value_or(0);
-  CaseWriter cases(file, p, report.warnings(), limit);
+}  // namespace
 
-  std::uint64_t tests = 1;
-  std::uint64_t failures = cases.fails(report.file_messages()) ? 1 : 0;
+JunitSuite::JunitSuite(const Report& report, bool over_limit, KindNames names)
+    : report_(report), over_limit_(over_limit), names_(names) {
+  Output none;
+  const CaseWriter cases(none, {}, over_limit_, names_);
+  if (cases.fails(report.file_messages())) ++failures_;
   LineRecord line{};
   for (LineStore::Cursor lines = report.lines(); lines.next(line);) {
     if (!has_case(line)) continue;
-    ++tests;
-    if (cases.fails(line.messages)) ++failures;
+    ++tests_;
+    if (cases.fails(line.messages)) ++failures_;
   }
+}
 
-  file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-  file.print("<testsuites name=\"lintkeeper\" tests=\"{}\" failures=\"{}\">\n", tests, failures);
-  file.print("  <testsuite name=\"{}\" tests=\"{}\" failures=\"{}\">\n", p, tests, failures);
-  cases.write("file", 0, report.file_messages());
+void JunitSuite::write(Output& out, std::string_view path) const {
+  const std::string p = escape_xml(lossy_utf8(path));
+  out.print("  <testsuite name=\"{}\" tests=\"{}\" failures=\"{}\">\n", p, tests_, failures_);
+  CaseWriter cases(out, p, over_limit_, names_);
+  cases.write("file", 0, report_.file_messages());
+  LineRecord line{};
   std::string name;
-  for (LineStore::Cursor lines = report.lines(); file.error() == 0 && lines.next(line);) {
+  for (LineStore::Cursor lines = report_.lines(); out.error() == 0 && lines.next(line);) {
     if (!has_case(line)) continue;
     name = escape_xml(fmt::format("line {}: {}", line.number, line.text));
     cases.write(name, line.number, line.messages);
   }
-  file.write("  </testsuite>\n");
-  file.write("</testsuites>\n");
+  out.write("  </testsuite>\n");
 }
-
-}  // namespace
 
 std::optional<std::string> write_junit_report(const Args& args, const Report& report,
                                               std::optional<FileIdentity> crontab) {
@@ -171,7 +176,13 @@ std::optional<std::string> write_junit_report(const Args& args, const Report& re
   int failure = 0;
   {
     Output file(fd, kBufferSize);
-    write_cases(file, args, report);
+    const JunitSuite suite(report, report.warnings() > args.fail_warnings.value_or(0),
+                           KindNames::Lintkeeper);
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    file.print("<testsuites name=\"lintkeeper\" tests=\"{}\" failures=\"{}\">\n", suite.tests(),
+               suite.failures());
+    suite.write(file, args.crontab);
+    file.write("</testsuites>\n");
     file.flush();
     failure = file.error();
   }

@@ -130,9 +130,11 @@ bool file_name_is_accepted(std::string_view name) {
 }
 
 std::optional<FileIdentity> check_crontab(const std::string& path, const CrontabReading& reading,
-                                          Report& report, LineHook* hook) {
+                                          Report& report, LineHook* hook,
+                                          const std::string* target) {
+  const std::string& file = target != nullptr ? *target : path;
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (::stat(file.c_str(), &st) != 0) {
     report.add_file(MessageKind::FILE_MISSING, "File \"{}\" does not exist.", lossy_utf8(path));
     return std::nullopt;
   }
@@ -142,7 +144,7 @@ std::optional<FileIdentity> check_crontab(const std::string& path, const Crontab
     report.add_file(MessageKind::FILE_NAME,
                     "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
   }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     report.add_file(MessageKind::READ_ERROR, "{}", os_error(errno));
     return identity;

@@ -41,8 +41,11 @@ class LineHook {
 // Checks the crontab at path into report: that it exists, the file-name rule, then every
 // line. Never fails: every problem with the file becomes a message. Returns the identity of
 // the file read, or of the file found when it could not be opened.
+// The file is read from target when one is given (a link followed by the caller); the
+// messages name path.
 std::optional<FileIdentity> check_crontab(const std::string& path, const CrontabReading& reading,
-                                          Report& report, LineHook* hook = nullptr);
+                                          Report& report, LineHook* hook = nullptr,
+                                          const std::string* target = nullptr);
 
 // lintkeeper's run: the header line, check_crontab of args.crontab, the summary and the JUnit
 // file. Returns the exit status (0, 1 or 2).

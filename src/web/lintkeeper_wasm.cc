@@ -142,7 +142,7 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
   const Audit result = run_audit(args.audit);
   for (const std::string& path : args.audit.paths) ::unlink(path.c_str());
   Output out;
-  write_report(args.format, result, {args.fail_warnings}, out);
+  write_report(args.format, result, {args.fail_warnings, AUDIT_PROGRAM_NAME, PROGRAM_VERSION}, out);
 
   std::string json =
       result_json(result.exit_status(args.fail_warnings), out.contents(), {}) + R"(,"findings":[)";

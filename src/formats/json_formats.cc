@@ -1,0 +1,231 @@
+// The audit's reports written as JSON: its own document, SARIF 2.1.0 and GitLab's Code
+// Quality report.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include <fmt/format.h>
+
+#include "base/chars.h"
+#include "base/unicode.h"
+#include "formats/findings.h"
+#include "formats/formats.h"
+#include "formats/json_writer.h"
+#include "formats/kind_docs.h"
+
+namespace lintkeeper {
+
+namespace {
+
+std::string_view severity_word(Severity severity) {
+  return severity == Severity::Error ? "error" : "warning";
+}
+
+// The kinds a report of the audit can hold: all but lintkeeper's JUnit file.
+constexpr bool is_audit_kind(const KindInfo& kind) { return kind.kind != MessageKind::JUNIT_WRITE; }
+
+// Each kind's index among the rules of a SARIF report, which list the audit's kinds in order.
+constexpr std::array<std::uint64_t, KIND_COUNT> make_rule_indices() {
+  std::array<std::uint64_t, KIND_COUNT> indices{};
+  std::uint64_t next = 0;
+  for (const KindInfo& kind : MESSAGE_KINDS) {
+    indices[static_cast<std::size_t>(kind.kind)] = is_audit_kind(kind) ? next++ : 0;
+  }
+  return indices;
+}
+constexpr std::array<std::uint64_t, KIND_COUNT> kRuleIndex = make_rule_indices();
+
+// A path in a URI: every byte but the unreserved ones and '/' percent-encoded.
+std::string uri_path(std::string_view path) {
+  std::string out;
+  for (const char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (is_ascii_letter(c) || is_ascii_digit(c) || c == '-' || c == '.' || c == '_' || c == '~' ||
+        c == '/') {
+      out += c;
+    } else {
+      out += fmt::format("%{:02X}", b);
+    }
+  }
+  return out;
+}
+
+// The base of the artifact URIs of a SARIF report, and how each file's path is given.
+constexpr std::string_view kRootBase = "ROOT";         // the root of a host audit
+constexpr std::string_view kSourceBase = "%SRCROOT%";  // where relative paths start
+
+void artifact_location(JsonWriter& json, const Audit& audit, const AuditedFile& file) {
+  json.object([&] {
+    const std::string path = report_path(audit, file);
+    if (!audit.root.empty()) {
+      json.key("uri").value(uri_path(path));
+      json.key("uriBaseId").value(kRootBase);
+    } else if (path.starts_with('/')) {
+      json.key("uri").value("file://" + uri_path(path));
+    } else {
+      json.key("uri").value(uri_path(path));
+      json.key("uriBaseId").value(kSourceBase);
+    }
+  });
+}
+
+void sarif_rules(JsonWriter& json) {
+  json.array([&] {
+    for (const KindInfo& kind : MESSAGE_KINDS) {
+      if (!is_audit_kind(kind)) continue;
+      const std::string_view page = kind_doc(kind.kind);
+      json.object([&] {
+        json.key("id").value(kind.name);
+        json.key("shortDescription").object([&] { json.key("text").value(kind.description); });
+        if (!page.empty()) {
+          json.key("fullDescription").object([&] { json.key("text").value(doc_summary(page)); });
+          json.key("help").object([&] {
+            json.key("text").value(page);
+            json.key("markdown").value(page);
+          });
+        }
+        json.key("defaultConfiguration").object([&] {
+          json.key("level").value(severity_word(kind.severity));
+        });
+      });
+    }
+  });
+}
+
+void sarif_result(JsonWriter& json, const Audit& audit, const AuditedFile& file, const Finding& f) {
+  json.object([&] {
+    json.key("ruleId").value(kind_name(f.kind));
+    json.key("ruleIndex").value(kRuleIndex[static_cast<std::size_t>(f.kind)]);
+    json.key("level").value(severity_word(f.severity()));
+    json.key("message").object([&] { json.key("text").value(f.text); });
+    json.key("locations").array([&] {
+      json.object([&] {
+        json.key("physicalLocation").object([&] {
+          json.key("artifactLocation");
+          artifact_location(json, audit, file);
+          // A finding about the whole file points at its first line, as in the other formats.
+          json.key("region").object([&] { json.key("startLine").value(f.line > 0 ? f.line : 1); });
+        });
+      });
+    });
+    json.key("partialFingerprints").object([&] {
+      json.key("lintkeeperFinding/v1").value(f.fingerprint);
+    });
+  });
+}
+
+}  // namespace
+
+void write_json(const Audit& audit, const ReportSettings& settings, Output& out) {
+  JsonWriter json(out);
+  json.object([&] {
+    json.key("tool").object([&] {
+      json.key("name").value(settings.tool_name);
+      json.key("version").value(settings.tool_version);
+    });
+    json.key("root");
+    if (audit.root.empty()) {
+      json.null();
+    } else {
+      json.value(lossy_utf8(audit.root));
+    }
+    json.key("errors").value(audit.errors());
+    json.key("warnings").value(audit.warnings());
+    json.key("status").value(static_cast<std::uint64_t>(audit.exit_status(settings.fail_warnings)));
+    json.key("files").array([&] {
+      for (const AuditedFile& file : audit.files) {
+        json.object([&] {
+          json.key("path").value(lossy_utf8(report_path(audit, file)));
+          json.key("reading").value(file.reading);
+          json.key("errors").value(file.report->errors());
+          json.key("warnings").value(file.report->warnings());
+          json.key("findings").array([&] {
+            for_each_finding(file, [&](const Finding& f) {
+              json.object([&] {
+                json.key("kind").value(kind_name(f.kind));
+                json.key("severity").value(severity_word(f.severity()));
+                json.key("line");
+                if (f.line > 0) {
+                  json.value(f.line);
+                } else {
+                  json.null();
+                }
+                json.key("text").value(f.text);
+                json.key("line_text");
+                if (f.line_text.data() != nullptr) {
+                  json.value(f.line_text);
+                } else {
+                  json.null();
+                }
+                json.key("fingerprint").value(f.fingerprint);
+              });
+            });
+          });
+        });
+      }
+    });
+  });
+  json.end();
+}
+
+void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out) {
+  JsonWriter json(out);
+  json.object([&] {
+    json.key("$schema").value("https://json.schemastore.org/sarif-2.1.0.json");
+    json.key("version").value("2.1.0");
+    json.key("runs").array([&] {
+      json.object([&] {
+        json.key("tool").object([&] {
+          json.key("driver").object([&] {
+            json.key("name").value(settings.tool_name);
+            json.key("version").value(settings.tool_version);
+            json.key("semanticVersion").value(settings.tool_version);
+            json.key("rules");
+            sarif_rules(json);
+          });
+        });
+        if (!audit.root.empty()) {
+          json.key("originalUriBaseIds").object([&] {
+            json.key(kRootBase).object([&] {
+              std::string root = uri_path(audit.root);
+              if (!root.ends_with('/')) root += '/';
+              json.key("uri").value("file://" + root);
+            });
+          });
+        }
+        json.key("results").array([&] {
+          for (const AuditedFile& file : audit.files) {
+            for_each_finding(file, [&](const Finding& f) { sarif_result(json, audit, file, f); });
+          }
+        });
+      });
+    });
+  });
+  json.end();
+}
+
+// GitLab's Code Quality report: errors are major issues, warnings minor ones.
+void write_code_quality(const Audit& audit, Output& out) {
+  JsonWriter json(out);
+  json.array([&] {
+    for (const AuditedFile& file : audit.files) {
+      const std::string path = lossy_utf8(report_path(audit, file));
+      for_each_finding(file, [&](const Finding& f) {
+        json.object([&] {
+          json.key("description").value(f.text);
+          json.key("check_name").value(kind_name(f.kind));
+          json.key("fingerprint").value(f.fingerprint);
+          json.key("severity").value(f.severity() == Severity::Error ? "major" : "minor");
+          json.key("location").object([&] {
+            json.key("path").value(path);
+            json.key("lines").object([&] { json.key("begin").value(f.line > 0 ? f.line : 1); });
+          });
+        });
+      });
+    }
+  });
+  json.end();
+}
+
+}  // namespace lintkeeper

@@ -1,0 +1,82 @@
+// A streaming writer of JSON documents.
+#include "formats/json_writer.h"
+
+#include <fmt/format.h>
+
+#include "base/escape.h"
+
+namespace lintkeeper {
+
+std::string json_string(std::string_view text) {
+  static constexpr Replacement kEscapes[] = {
+      {U'"', "\\\""}, {U'\\', "\\\\"}, {U'\n', "\\n"}, {U'\r', "\\r"},
+      {U'\t', "\\t"}, {U'\b', "\\b"},  {U'\f', "\\f"},
+  };
+  std::string out = "\"";
+  append_escaped(out, text, kEscapes, [](char32_t c, std::string& escaped) {
+    if (c >= 0x20) return false;
+    fmt::format_to(std::back_inserter(escaped), "\\u{:04x}", static_cast<unsigned>(c));
+    return true;
+  });
+  out += '"';
+  return out;
+}
+
+void JsonWriter::newline() {
+  out_.write("\n");
+  for (std::size_t i = 0; i < empty_.size(); ++i) out_.write("  ");
+}
+
+void JsonWriter::before_value() {
+  if (after_key_) {
+    after_key_ = false;
+    return;
+  }
+  if (empty_.empty()) return;
+  if (!empty_.back()) out_.write(",");
+  empty_.back() = false;
+  newline();
+}
+
+JsonWriter& JsonWriter::key(std::string_view name) {
+  before_value();
+  out_.write(json_string(name));
+  out_.write(": ");
+  after_key_ = true;
+  return *this;
+}
+
+void JsonWriter::open(char bracket) {
+  before_value();
+  out_.write({&bracket, 1});
+  empty_.push_back(true);
+}
+
+void JsonWriter::close(char bracket) {
+  const bool was_empty = empty_.back();
+  empty_.pop_back();
+  if (!was_empty) newline();
+  out_.write({&bracket, 1});
+}
+
+void JsonWriter::value(std::string_view text) {
+  before_value();
+  out_.write(json_string(text));
+}
+
+void JsonWriter::value(std::uint64_t number) {
+  before_value();
+  out_.print("{}", number);
+}
+
+void JsonWriter::value(bool flag) {
+  before_value();
+  out_.write(flag ? "true" : "false");
+}
+
+void JsonWriter::null() {
+  before_value();
+  out_.write("null");
+}
+
+}  // namespace lintkeeper
