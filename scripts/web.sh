@@ -38,7 +38,7 @@ if [[ ! -f "$web/CMakeCache.txt" ]]; then
 fi
 # emcmake prints the command it runs: only errors are shown.
 "${configure[@]}" -DLINTKEEPER_UNICODE_TABLES="$native/generated/base/unicode_tables.inc" \
-    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON > /dev/null 2> >(grep -v '^configure: ' >&2)
 cmake --build "$web"
 
 site="$web/site"
