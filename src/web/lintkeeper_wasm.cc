@@ -5,21 +5,19 @@
 #include <unistd.h>
 
 #include <cstddef>
-#include <iterator>
-#include <span>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <emscripten/emscripten.h>
-#include <fmt/format.h>
 
 #include "audit/audit.h"
-#include "base/escape.h"
 #include "base/output.h"
 #include "cli/audit_options.h"
 #include "cli/options.h"
 #include "formats/formats.h"
+#include "formats/json_writer.h"
 #include "report/report.h"
 #include "run/check_file.h"
 
@@ -57,85 +55,81 @@ void write_crontab(const std::string& path, std::string_view text) {
   ::close(fd);
 }
 
-// A JSON string. The texts of a report are UTF-8 (lines that are not are never printed), so
-// only quotes, backslashes and control characters need escaping.
-void append_json(std::string& out, std::string_view text) {
-  static constexpr Replacement kJson[] = {{U'"', "\\\""}, {U'\\', "\\\\"}, {U'\n', "\\n"}};
-  out += '"';
-  append_escaped(out, text, kJson, [](char32_t c, std::string& o) {
-    if (c >= 0x20) return false;
-    fmt::format_to(std::back_inserter(o), "\\u{:04x}", static_cast<unsigned>(c));
-    return true;
+void write_message(JsonWriter& json, std::uint64_t line, const LineMessage& m) {
+  json.object([&] {
+    json.key("line").value(line);
+    json.key("kind").value(kind_name(m.kind));
+    json.key("error").value(m.severity() == Severity::Error);
+    json.key("text").value(m.text);
   });
-  out += '"';
 }
 
-void append_message(std::string& out, std::uint64_t line, const LineMessage& m) {
-  fmt::format_to(std::back_inserter(out), R"({{"line":{},"kind":"{}","error":{},"text":)", line,
-                 kind_name(m.kind), m.severity() == Severity::Error);
-  append_json(out, m.text);
-  out += '}';
+// {"status":N,"stdout":"...","stderr":"...", then the members that more writes}. The texts of
+// a run are UTF-8: a line that is not is reported, never printed.
+template <typename More>
+std::string answer(int status, std::string_view out, std::string_view err, More&& more) {
+  Output text;
+  JsonWriter json(text);
+  json.object([&] {
+    json.key("status").value(static_cast<std::uint64_t>(status));
+    json.key("stdout").value(out);
+    json.key("stderr").value(err);
+    more(json);
+  });
+  return std::string(text.contents());
 }
 
-// {"status":N,"stdout":"...","stderr":"...", then the caller's members}.
-std::string result_json(int status, std::string_view out, std::string_view err) {
-  std::string json = fmt::format(R"({{"status":{},"stdout":)", status);
-  append_json(json, out);
-  json += R"(,"stderr":)";
-  append_json(json, err);
-  return json;
-}
+void no_more(JsonWriter&) {}
 
 // lintkeeper's run as src/cli/main.cc makes it, with its output held in memory. The lines
 // with messages are kept as records and given with the file's messages.
 std::string check(std::string_view text, const std::vector<std::string_view>& arguments) {
   const CommandLine<Args> command_line = parse_lintkeeper_command_line(arguments);
-  Output out;
   switch (command_line.action) {
     case Action::Error:
-      return result_json(2, {}, command_line.error) + "}";
+      return answer(2, {}, command_line.error, no_more);
     case Action::ShortHelp:
     case Action::LongHelp:
-      return result_json(0, help_text(LINTKEEPER_COMMAND, command_line.action == Action::LongHelp),
-                         {}) +
-             "}";
+      return answer(0, help_text(LINTKEEPER_COMMAND, command_line.action == Action::LongHelp), {},
+                    no_more);
     case Action::Version:
-      return result_json(0, version_text(PROGRAM_NAME), {}) + "}";
+      return answer(0, version_text(PROGRAM_NAME), {}, no_more);
     case Action::Run:
       break;
   }
   const Args& args = command_line.args;
   write_crontab(args.crontab, text);
+  Output out;
   Report report(out, args.quiet, args.junit ? Report::Keep::All : Report::Keep::WithMessages);
   const int status = check_file(args, report);
   ::unlink(args.crontab.c_str());
 
-  std::string json = result_json(status, out.contents(), {}) + R"(,"lines":[)";
-  LineRecord line{};
-  for (LineStore::Cursor lines = report.lines(); lines.next(line);) {
-    if (line.messages.empty()) continue;
-    if (json.back() == '}') json += ',';
-    fmt::format_to(std::back_inserter(json), R"({{"line":{},"messages":[)", line.number);
-    for (const LineMessage& m : line.messages) {
-      if (json.back() == '}') json += ',';
-      append_message(json, line.number, m);
-    }
-    json += "]}";
-  }
-  json += R"(],"file":[)";
-  for (const LineMessage& m : report.file_messages()) {
-    if (json.back() == '}') json += ',';
-    append_message(json, m.line, m);
-  }
-  return json + "]}";
+  return answer(status, out.contents(), {}, [&report](JsonWriter& json) {
+    json.key("lines").array([&] {
+      LineRecord line{};
+      for (LineStore::Cursor lines = report.lines(); lines.next(line);) {
+        if (line.messages.empty()) continue;
+        json.object([&] {
+          json.key("line").value(line.number);
+          json.key("messages").array([&] {
+            for (const LineMessage& m : line.messages) write_message(json, line.number, m);
+          });
+        });
+      }
+    });
+    json.key("file").array([&] {
+      for (const LineMessage& m : report.file_messages()) write_message(json, m.line, m);
+    });
+  });
 }
 
 // lintkeeper-audit's run of the crontabs named, as src/cli/audit_main.cc makes it. Besides
 // its report, the findings that only the audit makes: what cron itself does with the lines.
 std::string audit(std::string_view text, const std::vector<std::string_view>& arguments) {
+  const auto no_findings = [](JsonWriter& json) { json.key("findings").array([] {}); };
   const CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
   if (command_line.action != Action::Run) {
-    return result_json(2, {}, command_line.error) + R"(,"findings":[]})";
+    return answer(2, {}, command_line.error, no_findings);
   }
   const AuditArgs& args = command_line.args;
   for (const std::string& path : args.audit.paths) write_crontab(path, text);
@@ -144,21 +138,21 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
   Output out;
   write_report(args.format, result, {args.fail_warnings, AUDIT_PROGRAM_NAME, PROGRAM_VERSION}, out);
 
-  std::string json =
-      result_json(result.exit_status(args.fail_warnings), out.contents(), {}) + R"(,"findings":[)";
-  const auto add = [&json](std::uint64_t line, const LineMessage& m) {
-    if (kind_info(m.kind).scope != Scope::Host) return;
-    if (json.back() == '}') json += ',';
-    append_message(json, line, m);
-  };
-  for (const AuditedFile& file : result.files) {
-    for (const LineMessage& m : file.report->file_messages()) add(m.line, m);
-    LineRecord line{};
-    for (LineStore::Cursor lines = file.report->lines(); lines.next(line);) {
-      for (const LineMessage& m : line.messages) add(line.number, m);
-    }
-  }
-  return json + "]}";
+  const int status = result.exit_status(args.fail_warnings);
+  return answer(status, out.contents(), {}, [&result](JsonWriter& json) {
+    json.key("findings").array([&] {
+      const auto add = [&json](std::uint64_t line, const LineMessage& m) {
+        if (kind_info(m.kind).scope == Scope::Host) write_message(json, line, m);
+      };
+      for (const AuditedFile& file : result.files) {
+        for (const LineMessage& m : file.report->file_messages()) add(m.line, m);
+        LineRecord line{};
+        for (LineStore::Cursor lines = file.report->lines(); lines.next(line);) {
+          for (const LineMessage& m : line.messages) add(line.number, m);
+        }
+      }
+    });
+  });
 }
 
 // The answer of the last call, which the page reads before the next.
