@@ -19,23 +19,12 @@ int main(int argc, char** argv) {
 
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
-  Output out(STDOUT_FILENO);
-  switch (command_line.action) {
-    case Action::Error: {
-      Output err(STDERR_FILENO);
-      err.write(command_line.error);
-      return 2;
-    }
-    case Action::ShortHelp:
-    case Action::LongHelp:
-      out.write(help_text(AUDIT_COMMAND, command_line.action == Action::LongHelp));
-      return 0;
-    case Action::Version:
-      out.write(version_text(AUDIT_PROGRAM_NAME));
-      return 0;
-    case Action::Run:
-      break;
+  if (const auto answer =
+          answer_without_run(command_line, AUDIT_COMMAND, version_text(AUDIT_PROGRAM_NAME))) {
+    Output(answer->is_error ? STDERR_FILENO : STDOUT_FILENO).write(answer->text);
+    return answer->status;
   }
+  Output out(STDOUT_FILENO);
   const AuditArgs& args = command_line.args;
   const Audit audit = run_audit(args.audit);
   const ReportSettings settings{args.fail_warnings, AUDIT_PROGRAM_NAME, PROGRAM_VERSION};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -266,6 +267,32 @@ CommandLine<Args> parse_command_line(const Command<Args>& command,
 template <typename Args>
 std::string help_text(const Command<Args>& command, bool long_form) {
   return help_text(text_of(command), long_form);
+}
+
+// What a command line that asks for no run gets: an argument error for standard error, or the
+// help or the version for standard output, and the exit status.
+struct Answer {
+  int status;
+  std::string text;
+  bool is_error;
+};
+// The answer of the command line, or nothing when the program is to run.
+template <typename Args>
+std::optional<Answer> answer_without_run(const CommandLine<Args>& line,
+                                         const Command<Args>& command,
+                                         std::string_view version_text) {
+  switch (line.action) {
+    case Action::Error:
+      return Answer{2, line.error, true};
+    case Action::ShortHelp:
+    case Action::LongHelp:
+      return Answer{0, help_text(command, line.action == Action::LongHelp), false};
+    case Action::Version:
+      return Answer{0, std::string(version_text), false};
+    case Action::Run:
+      break;
+  }
+  return std::nullopt;
 }
 
 }  // namespace lintkeeper

@@ -17,23 +17,12 @@ int main(int argc, char** argv) {
 
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const CommandLine<Args> command_line = parse_lintkeeper_command_line(arguments);
-  Output out(STDOUT_FILENO);
-  switch (command_line.action) {
-    case Action::Error: {
-      Output err(STDERR_FILENO);
-      err.write(command_line.error);
-      return 2;
-    }
-    case Action::ShortHelp:
-    case Action::LongHelp:
-      out.write(help_text(LINTKEEPER_COMMAND, command_line.action == Action::LongHelp));
-      return 0;
-    case Action::Version:
-      out.write(version_text(PROGRAM_NAME));
-      return 0;
-    case Action::Run:
-      break;
+  if (const auto answer =
+          answer_without_run(command_line, LINTKEEPER_COMMAND, version_text(PROGRAM_NAME))) {
+    Output(answer->is_error ? STDERR_FILENO : STDOUT_FILENO).write(answer->text);
+    return answer->status;
   }
+  Output out(STDOUT_FILENO);
   const Args& args = command_line.args;
   Report report(out, args.quiet, args.junit ? Report::Keep::All : Report::Keep::None);
   const int status = check_file(args, report);

@@ -85,17 +85,10 @@ void no_more(JsonWriter&) {}
 // with messages are kept as records and given with the file's messages.
 std::string check(std::string_view text, const std::vector<std::string_view>& arguments) {
   const CommandLine<Args> command_line = parse_lintkeeper_command_line(arguments);
-  switch (command_line.action) {
-    case Action::Error:
-      return answer(2, {}, command_line.error, no_more);
-    case Action::ShortHelp:
-    case Action::LongHelp:
-      return answer(0, help_text(LINTKEEPER_COMMAND, command_line.action == Action::LongHelp), {},
-                    no_more);
-    case Action::Version:
-      return answer(0, version_text(PROGRAM_NAME), {}, no_more);
-    case Action::Run:
-      break;
+  if (const auto other =
+          answer_without_run(command_line, LINTKEEPER_COMMAND, version_text(PROGRAM_NAME))) {
+    return answer(other->status, other->is_error ? "" : other->text,
+                  other->is_error ? other->text : "", no_more);
   }
   const Args& args = command_line.args;
   write_crontab(args.crontab, text);
