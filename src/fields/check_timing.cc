@@ -317,6 +317,14 @@ bool runs_on_days_in_a_row(const Timing& t) {
   return (week == 0 || pairs != 0) && month_days_in_a_row(t.days, t.months);
 }
 
+// Whether some listed month has one of the listed days of the month (leap years included).
+bool some_month_has(Bits days, Bits months) {
+  for (Bits m = months; m != 0; m &= m - 1) {
+    if (days & span(1, MONTH_DAYS[lowest(m) - 1])) return true;
+  }
+  return false;
+}
+
 bool report_empty(const Schedule& schedule, std::size_t column, Report& report) {
   report.add(MessageKind::NEVER_FIRES,
              "Cron will never run this: \"{}\" in field \"{}\" selects no {}, as cron does not "
@@ -334,9 +342,7 @@ bool check_days_exist(const Schedule& schedule, const Timing& t, Report& report)
   if (t.week == 0 && t.day_star) return report_empty(schedule, kWeekday, report);
   // Unless the days of the month decide alone, each listed day of the week comes.
   if (!t.week_star && t.week != 0) return false;
-  for (Bits m = t.months; m != 0; m &= m - 1) {
-    if (t.days & span(1, MONTH_DAYS[lowest(m) - 1])) return false;
-  }
+  if (some_month_has(t.days, t.months)) return false;
   if ((t.months & bit(kFebruary)) && (t.days & bit(29))) {
     report.add(MessageKind::LEAP_DAY_ONLY,
                "Cron will run this only on 29 February, which comes once in four years.");
@@ -349,18 +355,27 @@ bool check_days_exist(const Schedule& schedule, const Timing& t, Report& report)
   return true;
 }
 
-// DAY_OR: both day fields restricted, so cron runs the job on the days either lists.
+// DAY_OR: both day fields restricted, so cron runs the job on the days either lists. Where no
+// listed month has a listed day of the month, the days of the week alone run it.
 void check_either_day(const Timing& t, Report& report) {
   if (!t.either_day() || t.week == 0) return;
   const Wording& day = WORDINGS[kDay];
   const Words days{.bits = t.days, .one = day.one, .many = day.many};
   const std::uint64_t first = week_start(t.week);
-  report.add(
-      MessageKind::DAY_OR,
-      "Cron runs this on {} of the month and on every {}, not only on {} that are {}.", days,
-      Words{.bits = t.week, .vocabulary = Vocabulary::Weekdays, .first = first},
-      Words{.bits = t.week, .vocabulary = Vocabulary::Weekdays, .suffix = "s", .first = first},
-      days);
+  const Words weekdays{.bits = t.week, .vocabulary = Vocabulary::Weekdays, .first = first};
+  const Words plural{
+      .bits = t.week, .vocabulary = Vocabulary::Weekdays, .suffix = "s", .first = first};
+  if (some_month_has(t.days, t.months)) {
+    report.add(MessageKind::DAY_OR,
+               "Cron runs this on {} of the month and on every {}, not only on {} that are {}.",
+               days, weekdays, plural, days);
+    return;
+  }
+  report.add(MessageKind::DAY_OR,
+             "Cron runs this on every {}, not only on {} that are {}: {} {} no day {}.", weekdays,
+             plural, days, Words{.bits = t.months, .vocabulary = Vocabulary::Months},
+             std::popcount(t.months) == 1 ? "has" : "have",
+             Words{.bits = t.days, .last_joint = " or "});
 }
 
 // A step over a whole turn of its field: first, first + step, ..., last.

@@ -84,8 +84,12 @@ const std::vector<Case> kCases = {
        "are day 13."}}},
     {"0 0 30 2 1",
      {{OR,
-       "Cron runs this on day 30 of the month and on every Monday, not only on Mondays that "
-       "are day 30."}}},
+       "Cron runs this on every Monday, not only on Mondays that are day 30: February has no "
+       "day 30."}}},
+    {"0 0 31 4,6 sun",
+     {{OR,
+       "Cron runs this on every Sunday, not only on Sundays that are day 31: April and June "
+       "have no day 31."}}},
     {"0 0 1-7 * mon",
      {{OR,
        "Cron runs this on days 1 to 7 of the month and on every Monday, not only on Mondays "
