@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__SSE2__) && !defined(LINTKEEPER_SCALAR)
@@ -67,10 +69,27 @@ std::size_t LineReader::find_newline(std::size_t from) const {
   return at < end_ ? at : end_;
 }
 
+bool LineReader::append_long(const char* data, std::size_t size) {
+  if (size > long_capacity_ - long_size_) {
+    const std::size_t capacity = std::max(long_capacity_ * 2, long_size_ + size);
+    char* grown = static_cast<char*>(std::realloc(long_line_.get(), capacity));
+    if (grown == nullptr) {
+      error_ = ENOMEM;
+      return false;
+    }
+    static_cast<void>(long_line_.release());
+    long_line_.reset(grown);
+    long_capacity_ = capacity;
+  }
+  std::memcpy(long_line_.get() + long_size_, data, size);
+  long_size_ += size;
+  return true;
+}
+
 LineReader::Status LineReader::next(std::string_view& line) {
   // A line wholly inside the buffer is handed out in place; one that crosses a refill is
   // gathered in long_line_.
-  long_line_.clear();
+  long_size_ = 0;
   bool gathering = false;
   line_ascii_ = true;
   while (true) {
@@ -92,16 +111,16 @@ LineReader::Status LineReader::next(std::string_view& line) {
         line = {start, len};
         return Status::Line;
       }
-      long_line_.append(start, len);
-      line = long_line_;
+      if (!append_long(start, len)) return Status::Error;
+      line = {long_line_.get(), long_size_};
       return Status::Line;
     }
-    long_line_.append(start, end_ - begin_);
+    if (!append_long(start, end_ - begin_)) return Status::Error;
     gathering = true;
     begin_ = end_;
   }
   if (!gathering) return Status::End;
-  line = long_line_;
+  line = {long_line_.get(), long_size_};
   return Status::Line;
 }
 

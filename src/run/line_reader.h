@@ -3,7 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstdlib>
+#include <memory>
 #include <string_view>
 
 namespace lintkeeper {
@@ -15,8 +16,8 @@ class LineReader {
   explicit LineReader(int fd) : fd_(fd) {}
 
   // Sets line to the next line, its line feed included when it has one. The view stays
-  // valid until the next call. On Error, error() holds the errno of the failed read and
-  // the partial line is dropped.
+  // valid until the next call. On Error, error() holds the errno of the failed read (ENOMEM
+  // for a line longer than memory holds) and the partial line is dropped.
   Status next(std::string_view& line);
   int error() const { return error_; }
   // Whether the last line handed out is plain ASCII, known without looking at it again
@@ -36,7 +37,14 @@ class LineReader {
   bool buffer_ascii_ = false;
   bool line_ascii_ = false;
   std::size_t begin_ = 0, end_ = 0;
-  std::string long_line_;  // a line that does not fit in what is left of the buffer
+  // A line that does not fit in what is left of the buffer. It grows by realloc, which moves
+  // a large block by remapping its pages where a std::string would copy it at each doubling.
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  bool append_long(const char* data, std::size_t size);  // false, ENOMEM in error_, if no room
+  std::unique_ptr<char, Free> long_line_;
+  std::size_t long_size_ = 0, long_capacity_ = 0;
   // Bit i set: buffer_[i] is a line feed. One pass over each buffer read finds them all.
   std::uint64_t newlines_[kSize / 64];
   // Room past the bytes read to scan whole blocks.
