@@ -2,6 +2,8 @@
 // debug layouts.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -19,6 +21,15 @@ namespace lintkeeper::fuzz {
 
 inline void check(bool ok, const char* what, std::string_view detail = {}) {
   if (!ok) fail(what, detail);
+}
+
+// Gives run an input's first byte as its options and the rest as a crontab; an empty input
+// is passed over.
+template <typename Run>
+int with_option_byte(const std::uint8_t* data, std::size_t size, Run run) {
+  if (size == 0) return 0;
+  run(data[0], std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
+  return 0;
 }
 
 // True when view lies inside [text.data(), text.data() + text.size()].

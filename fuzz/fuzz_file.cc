@@ -168,8 +168,5 @@ void check_run(std::uint8_t flags, std::string_view bytes) {
 }  // namespace lintkeeper
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
-  lintkeeper::check_run(data[0],
-                        std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
-  return 0;
+  return lintkeeper::fuzz::with_option_byte(data, size, lintkeeper::check_run);
 }
