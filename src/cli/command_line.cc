@@ -14,7 +14,7 @@ namespace {
 constexpr std::string_view kLongHelpIndent = "          ";
 
 struct HelpEntry {
-  std::string spec;  // "-f, --fail-warnings <FAIL_WARNINGS>"
+  std::string synopsis;  // "-f, --fail-warnings <FAIL_WARNINGS>"
   std::string_view help;
 };
 
@@ -26,22 +26,22 @@ std::string_view short_doc(const OptionText& o) {
   return first;
 }
 
-// Short form: each entry on one line, helps aligned two blanks after the longest spec.
-// Long form: the spec on its line, then the help indented, entries apart by a blank line.
+// Short form: each entry on one line, helps aligned two blanks after the longest synopsis.
+// Long form: the synopsis on its line, then the help indented, entries apart by a blank line.
 void write_section(std::string& out, std::string_view heading,
                    const std::vector<HelpEntry>& entries, bool long_form) {
   fmt::format_to(std::back_inserter(out), "{}:\n", heading);
   std::size_t width = 0;
-  for (const HelpEntry& e : entries) width = std::max(width, e.spec.size());
+  for (const HelpEntry& e : entries) width = std::max(width, e.synopsis.size());
   bool first = true;
   for (const HelpEntry& e : entries) {
     if (!long_form) {
-      fmt::format_to(std::back_inserter(out), "  {:<{}}  {}\n", e.spec, width, e.help);
+      fmt::format_to(std::back_inserter(out), "  {:<{}}  {}\n", e.synopsis, width, e.help);
       continue;
     }
     if (!first) out += '\n';
     first = false;
-    fmt::format_to(std::back_inserter(out), "  {}\n", e.spec);
+    fmt::format_to(std::back_inserter(out), "  {}\n", e.synopsis);
     std::string_view help = e.help;
     while (true) {
       const std::size_t nl = help.find('\n');
@@ -55,7 +55,7 @@ void write_section(std::string& out, std::string_view heading,
   }
 }
 
-std::string positional_spec(const CommandText& command) {
+std::string positional_synopsis(const CommandText& command) {
   if (command.many) return fmt::format("[{}]...", command.positional_name);
   return fmt::format("<{}>", command.positional_name);
 }
@@ -63,7 +63,7 @@ std::string positional_spec(const CommandText& command) {
 }  // namespace
 
 std::string usage_line(const CommandText& command) {
-  return fmt::format("Usage: {} [OPTIONS] {}", command.name, positional_spec(command));
+  return fmt::format("Usage: {} [OPTIONS] {}", command.name, positional_synopsis(command));
 }
 
 std::string help_text(const CommandText& command, bool long_form) {
@@ -71,15 +71,16 @@ std::string help_text(const CommandText& command, bool long_form) {
   out += "\n\n";
   out += usage_line(command);
   out += "\n\n";
-  write_section(out, "Arguments", {{positional_spec(command), command.positional_help}}, long_form);
+  write_section(out, "Arguments", {{positional_synopsis(command), command.positional_help}},
+                long_form);
   out += '\n';
   std::vector<HelpEntry> entries;
   for (const OptionText& o : command.options) {
     // An option without a short name keeps its long name in the column of the others.
-    std::string spec = o.short_name != 0 ? fmt::format("-{}, --{}", o.short_name, o.long_name)
-                                         : fmt::format("    --{}", o.long_name);
-    if (!o.value_name.empty()) spec += fmt::format(" <{}>", o.value_name);
-    entries.push_back({std::move(spec), long_form ? o.doc : short_doc(o)});
+    std::string synopsis = o.short_name != 0 ? fmt::format("-{}, --{}", o.short_name, o.long_name)
+                                             : fmt::format("    --{}", o.long_name);
+    if (!o.value_name.empty()) synopsis += fmt::format(" <{}>", o.value_name);
+    entries.push_back({std::move(synopsis), long_form ? o.doc : short_doc(o)});
   }
   write_section(out, "Options", entries, long_form);
   if (long_form && !command.after_long_help.empty()) {
