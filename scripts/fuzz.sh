@@ -7,7 +7,8 @@
 # fuzz/corpus/TARGET (fuzz_audit from fuzz_file's) and keeps the inputs it finds in
 # build-fuzz/corpus/TARGET, so a later run goes on from there. An input that crashes a target
 # or breaks one of its checks is saved as build-fuzz/artifacts/TARGET-crash-... and the script
-# exits 1; it exits 0 when no target found anything. Extra libFuzzer options can be given in FUZZ_OPTIONS, for example
+# exits 1; it exits 0 when no target found anything. Extra libFuzzer options can be given in
+# FUZZ_OPTIONS, for example
 #   FUZZ_OPTIONS=-jobs=2 scripts/fuzz.sh 1800 fuzz_line
 set -euo pipefail
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <variant>
 
@@ -325,6 +326,14 @@ bool some_month_has(Bits days, Bits months) {
   return false;
 }
 
+// "February has no day 30", "April and June have no day 31": the listed months, none of which
+// has a listed day of the month.
+std::string months_without_days(const Timing& t) {
+  return fmt::format("{} {} no day {}", Words{.bits = t.months, .vocabulary = Vocabulary::Months},
+                     std::popcount(t.months) == 1 ? "has" : "have",
+                     Words{.bits = t.days, .last_joint = " or "});
+}
+
 bool report_empty(const Schedule& schedule, std::size_t column, Report& report) {
   report.add(MessageKind::NEVER_FIRES,
              "Cron will never run this: \"{}\" in field \"{}\" selects no {}, as cron does not "
@@ -348,10 +357,7 @@ bool check_days_exist(const Schedule& schedule, const Timing& t, Report& report)
                "Cron will run this only on 29 February, which comes once in four years.");
     return false;
   }
-  report.add(MessageKind::NEVER_FIRES, "Cron will never run this: {} {} no day {}.",
-             Words{.bits = t.months, .vocabulary = Vocabulary::Months},
-             std::popcount(t.months) == 1 ? "has" : "have",
-             Words{.bits = t.days, .last_joint = " or "});
+  report.add(MessageKind::NEVER_FIRES, "Cron will never run this: {}.", months_without_days(t));
   return true;
 }
 
@@ -371,11 +377,8 @@ void check_either_day(const Timing& t, Report& report) {
                days, weekdays, plural, days);
     return;
   }
-  report.add(MessageKind::DAY_OR,
-             "Cron runs this on every {}, not only on {} that are {}: {} {} no day {}.", weekdays,
-             plural, days, Words{.bits = t.months, .vocabulary = Vocabulary::Months},
-             std::popcount(t.months) == 1 ? "has" : "have",
-             Words{.bits = t.days, .last_joint = " or "});
+  report.add(MessageKind::DAY_OR, "Cron runs this on every {}, not only on {} that are {}: {}.",
+             weekdays, plural, days, months_without_days(t));
 }
 
 // A step over a whole turn of its field: first, first + step, ..., last.
