@@ -180,18 +180,19 @@ void check_run(std::uint8_t flags, std::string_view bytes) {
   write_file(crontab_path(), bytes);
   AuditOptions options;
   options.paths = {crontab_path()};
-  options.user = (flags & kUser) != 0;
-  options.no_check_passwd = true;
+  options.check.user = (flags & kUser) != 0;
+  options.check.no_check_passwd = true;
   const Audit audit = run_audit(options);
   const ReportSettings settings{
-      (flags & kWarningLimit) ? std::optional<std::uint64_t>(0) : std::nullopt, "lintkeeper-audit",
+      {(flags & kWarningLimit) ? std::optional<std::uint64_t>(0) : std::nullopt},
+      "lintkeeper-audit",
       "0"};
-  const int status = audit.exit_status(settings.fail_warnings);
+  const int status = settings.limit.exit_status(audit.counts());
   check(status >= 0 && status <= 2, "an exit status outside 0 to 2");
 
   std::size_t findings = 0;
   for (const AuditedFile& file : audit.files) {
-    for_each_finding(file, [&](const Finding&) { ++findings; });
+    for_each_finding(file, [&](const ReportedFinding&) { ++findings; });
   }
   const Format format = FORMATS[(flags >> kFormatShift) % FORMATS.size()].format;
   Output out;  // in memory

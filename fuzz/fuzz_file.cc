@@ -4,8 +4,6 @@
 // limit); the rest is the file. Checks that the exit status is the one the counts give, that
 // the text report shows every counted message and a summary that agrees with the counts, and
 // that a JUnit report, when asked for, is written whole.
-#include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -16,11 +14,11 @@
 
 #include <fmt/format.h>
 
+#include "base/memory_file_system.h"
 #include "base/output.h"
 #include "cli/args.h"
+#include "cli/check_file.h"
 #include "fuzz/fuzz_check.h"
-#include "report/report.h"
-#include "run/check_file.h"
 
 namespace lintkeeper {
 namespace {
@@ -31,19 +29,6 @@ constexpr std::uint8_t kUser = 1 << 0;
 constexpr std::uint8_t kQuiet = 1 << 1;
 constexpr std::uint8_t kJunit = 1 << 2;
 constexpr std::uint8_t kWarningLimit = 1 << 3;  // with the next bits as the limit
-
-// The file as a descriptor with a path: a memory file named through /proc.
-int memory_file(std::string_view bytes) {
-  const int fd = ::memfd_create("crontab", MFD_CLOEXEC);
-  check(fd >= 0, "memfd_create failed");
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    check(n > 0, "writing the memory file failed");
-    done += static_cast<std::size_t>(n);
-  }
-  return fd;
-}
 
 std::string read_file(const std::string& path) {
   std::string text;
@@ -61,8 +46,8 @@ const std::string& junit_path() {
   return path;
 }
 
-// Counts the message lines of the text report ("e: " and "w: ") and checks the summary.
-void check_text_report(std::string_view out, const Report& report, std::uint64_t errors,
+// Counts the finding lines of the text report ("e: " and "w: ") and checks the summary.
+void check_text_report(std::string_view out, const FindingStore& store, std::uint64_t errors,
                        std::uint64_t warnings) {
   std::uint64_t line_errors = 0, line_warnings = 0;
   std::string_view last;
@@ -75,7 +60,7 @@ void check_text_report(std::string_view out, const Report& report, std::uint64_t
     start = end + 1;
   }
   std::uint64_t file_errors = 0, file_warnings = 0;
-  for (const LineMessage& m : report.file_messages()) {
+  for (const Finding& m : store.file_findings()) {
     (m.severity() == Severity::Error ? file_errors : file_warnings) += 1;
   }
   check(line_errors + file_errors == errors, "errors counted but not shown", out);
@@ -96,51 +81,61 @@ void check_text_report(std::string_view out, const Report& report, std::uint64_t
   }
 }
 
-// The kept records hold as many messages as the text report shows.
-void check_records(const Report& report, std::uint64_t errors, std::uint64_t warnings) {
-  std::uint64_t e = 0, w = 0;
-  for (const LineMessage& m : report.file_messages()) {
-    (m.severity() == Severity::Error ? e : w) += 1;
+// The kept records hold as many findings as the text report shows.
+class RecordCheck final : public FindingReader {
+ public:
+  void file_finding(const Finding& f) override {
+    check(f.kind == MessageKind::JUNIT_WRITE || kind_info(f.kind).scope == Scope::File,
+          "a file finding of a line kind");
+    counts.count(f.severity());
   }
-  LineStore::Cursor cursor = report.lines();
-  LineRecord record;
-  std::uint64_t previous = 0;
-  while (cursor.next(record)) {
-    check(record.number > previous, "line records out of order");
-    previous = record.number;
+  void line(const LineRecord& record) override {
+    check(record.number > previous_, "line records out of order");
+    previous_ = record.number;
     bool warning_seen = false;
-    for (const LineMessage& m : record.messages) {
-      check(kind_info(m.kind).scope == Scope::Line, "a line message of a file kind");
-      if (m.severity() == Severity::Error) {
+    for (const Finding& f : record.findings) {
+      check(kind_info(f.kind).scope == Scope::Line, "a line finding of a file kind");
+      check(f.line == record.number, "a line finding of another line");
+      if (f.severity() == Severity::Error) {
         check(!warning_seen, "a line's error comes after its warning");
-        ++e;
       } else {
         warning_seen = true;
-        ++w;
       }
+      counts.count(f.severity());
     }
   }
-  check(e == errors && w == warnings, "the records disagree with the counts");
+  Counts counts;
+
+ private:
+  std::uint64_t previous_ = 0;
+};
+
+void check_records(const FindingStore& store, std::uint64_t errors, std::uint64_t warnings) {
+  RecordCheck records;
+  store.walk(records);
+  check(records.counts.errors == errors && records.counts.warnings == warnings,
+        "the records disagree with the counts");
 }
 
 void check_run(std::uint8_t flags, std::string_view bytes) {
-  const int fd = memory_file(bytes);
+  MemoryFileSystem fs;
   Args args;
-  args.crontab = fmt::format("/proc/self/fd/{}", fd);
-  args.no_check_passwd = true;
-  args.user = (flags & kUser) != 0;
+  args.crontab = "crontab";
+  fs.add_file(args.crontab, bytes);
+  args.check.no_check_passwd = true;
+  args.check.user = (flags & kUser) != 0;
   args.quiet = (flags & kQuiet) != 0;
   if (flags & kJunit) args.junit = junit_path();
-  if (flags & kWarningLimit) args.fail_warnings = flags >> 4;
+  if (flags & kWarningLimit) args.check.fail_warnings = flags >> 4;
 
   Output out;  // in memory
-  Report report(out, args.quiet);
-  const int status = check_file(args, report);
-  ::close(fd);
+  LintkeeperRun run(args, out, FindingStore::Keep::All);
+  const int status = run.run(fs);
+  const FindingStore& store = run.findings();
 
-  const std::uint64_t errors = report.errors();
-  const std::uint64_t warnings = report.warnings();
-  const int expected = errors > 0 ? 2 : warnings > args.fail_warnings.value_or(0) ? 1 : 0;
+  const std::uint64_t errors = store.counts().errors;
+  const std::uint64_t warnings = store.counts().warnings;
+  const int expected = errors > 0 ? 2 : warnings > args.check.fail_warnings.value_or(0) ? 1 : 0;
   check(status == 0 || status == 1 || status == 2, "an exit status outside 0 to 2");
   check(status == expected, "the exit status disagrees with the counts",
         fmt::format("status {}, {} errors, {} warnings", status, errors, warnings));
@@ -151,9 +146,9 @@ void check_run(std::uint8_t flags, std::string_view bytes) {
   } else {
     const std::string header = fmt::format("Checking correctness of {}\n", args.crontab);
     check(text.starts_with(header), "the report does not start with its header", text);
-    check_text_report(text, report, errors, warnings);
+    check_text_report(text, store, errors, warnings);
   }
-  check_records(report, errors, warnings);
+  check_records(store, errors, warnings);
 
   if (args.junit) {
     const std::string xml = read_file(*args.junit);

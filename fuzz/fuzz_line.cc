@@ -13,12 +13,12 @@
 #include <variant>
 #include <vector>
 
+#include "audit/check_timing.h"
 #include "base/output.h"
 #include "base/overloaded.h"
 #include "base/unicode.h"
 #include "cron/cron_line.h"
 #include "fields/check_fields.h"
-#include "fields/check_timing.h"
 #include "fuzz/fuzz_check.h"
 #include "grammar/parse_line.h"
 #include "grammar/print.h"
@@ -203,9 +203,8 @@ void check_cron(std::string_view line, CrontabFlavor flavor) {
   if (const auto* s = std::get_if<Standard>(&parsed)) schedule = &s->schedule;
   if (const auto* s = std::get_if<System>(&parsed)) schedule = &s->schedule;
   if (schedule != nullptr && is_valid_schedule(*schedule)) {
-    Output out;
-    Report report(out, /*quiet=*/true);
-    check_timing(*schedule, report);
+    LineFindings found;
+    check_timing(*schedule, found);
   }
 }
 

@@ -2,32 +2,31 @@
 // and run-parts treat each, and the findings of each file.
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "report/message_kind.h"
-#include "report/report.h"
+#include "base/file_system.h"
+#include "cli/args.h"
+#include "findings/message_kind.h"
+#include "findings/store.h"
+#include "findings/verdict.h"
 
 namespace lintkeeper {
 
 struct AuditOptions {
   std::string root = "/";          // the host's file system
   std::vector<std::string> paths;  // files and directories to check instead of the host's
-  bool user = false;               // read the files of paths as user crontabs
-  std::vector<std::string> whitelist;
-  bool no_check_passwd = false;
-  KindSet disabled;         // switched off for the whole run
-  bool every_line = false;  // keep every line's record, for a report that lists them all
+  CheckOptions check;              // user: read the files of paths as user crontabs
+  KindSet disabled;                // switched off for the whole run
+  bool every_line = false;         // keep every line's record, for a report that lists them all
 };
 
 // One file the audit looked at, with its findings.
 struct AuditedFile {
   std::string path;     // as given, or its path under the root
   std::string reading;  // how it was read: "system crontab", "crontab of user alice", ...
-  std::unique_ptr<Report> report;
+  std::unique_ptr<FindingStore> findings;
 };
 
 struct Audit {
@@ -36,14 +35,12 @@ struct Audit {
   // read the paths it was given.
   std::string root;
 
-  std::uint64_t errors() const;
-  std::uint64_t warnings() const;
-  // As lintkeeper's, over all files: 2 for an error, 1 for more warnings than the limit.
-  int exit_status(std::optional<std::uint64_t> fail_warnings) const;
+  // Over all files.
+  Counts counts() const;
 };
 
-// Audits the host under options.root, or the paths when there are any. Never fails: every
-// problem becomes a finding of the file it concerns.
-Audit run_audit(const AuditOptions& options);
+// Audits the host under options.root, or the paths when there are any, reading them from fs.
+// Never fails: every problem becomes a finding of the file it concerns.
+Audit run_audit(const AuditOptions& options, FileSystem& fs = disk());
 
 }  // namespace lintkeeper

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <variant>
 
+#include "audit/check_timing.h"
 #include "cron/cron_line.h"
 #include "fields/check_fields.h"
-#include "fields/check_timing.h"
 
 namespace lintkeeper {
 
@@ -21,32 +21,26 @@ const Schedule* schedule_of(const CrontabLine& line) {
   return nullptr;
 }
 
-bool has_error(const Report& report) {
-  const auto lines = report.line_messages();
-  return std::any_of(lines.begin(), lines.end(),
-                     [](const LineMessage& m) { return m.severity() == Severity::Error; });
-}
-
 // A carriage return before the line feed: lintkeeper trims it as white space, cron keeps it
 // at the end of the command or the value.
-void check_carriage_return(std::string_view body, const CrontabLine& line, Report& report) {
+void check_carriage_return(std::string_view body, const CrontabLine& line, LineFindings& found) {
   if (!body.ends_with('\r')) return;
   if (const auto* v = std::get_if<EnvVar>(&line)) {
-    report.add(MessageKind::CARRIAGE_RETURN,
-               "Cron keeps the carriage return at the end of this line: the value of {} ends "
-               "in it.",
-               v->name);
+    found.add(MessageKind::CARRIAGE_RETURN,
+              "Cron keeps the carriage return at the end of this line: the value of {} ends "
+              "in it.",
+              v->name);
   } else if (std::holds_alternative<Special>(line) || schedule_of(line) != nullptr) {
-    report.add(MessageKind::CARRIAGE_RETURN,
-               "Cron keeps the carriage return at the end of this line: the command ends in "
-               "it.");
+    found.add(MessageKind::CARRIAGE_RETURN,
+              "Cron keeps the carriage return at the end of this line: the command ends in "
+              "it.");
   }
 }
 
 }  // namespace
 
 void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabLine* line,
-                      Report& report) {
+                      LineFindings& found) {
   const bool terminated = raw.ends_with('\n');
   const std::string_view body = terminated ? raw.substr(0, raw.size() - 1) : raw;
   if (terminated) ++verdicts_.line_feeds;
@@ -61,23 +55,22 @@ void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabL
         verdicts_.refused = fmt::format("line {} is refused ({})", number, cron.reason);
       }
       // A line lintkeeper finds wrong already has its error; one it finds right needs this.
-      if (line != nullptr && !has_error(report)) {
-        report.add(MessageKind::CRON_REJECTS, "Cron refuses this line: {}.", cron.reason);
+      if (line != nullptr && !found.has_error()) {
+        found.add(MessageKind::CRON_REJECTS, "Cron refuses this line: {}.", cron.reason);
       }
     }
   } else if (cron.verdict == Verdict::Job && flavor_ == CrontabFlavor::SystemCrontab) {
     check_user_of(number, cron.user);
   }
   if (line == nullptr) return;
-  check_carriage_return(body, *line, report);
+  check_carriage_return(body, *line, found);
   const Schedule* schedule = schedule_of(*line);
-  if (schedule != nullptr && is_valid_schedule(*schedule)) check_timing(*schedule, report);
+  if (schedule != nullptr && is_valid_schedule(*schedule)) check_timing(*schedule, found);
 }
 
 void AuditLines::check_user_of(std::uint64_t number, std::string_view user) {
   if (verdicts_.unknown_user || users_.no_check_passwd || is_exempt_user(user, users_)) return;
-  // Only a user known to be missing: a directory that cannot be read proves nothing.
-  if (users_.users->lookup(user) != UserLookup::NotFound) return;
+  if (!is_known_missing(users_.users->lookup(user))) return;
   verdicts_.unknown_user = fmt::format("line {} runs as the unknown user \"{}\"", number, user);
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "checks/check_user.h"
-#include "run/check_file.h"
+#include "run/check_crontab.h"
 
 namespace lintkeeper {
 
@@ -27,7 +27,7 @@ class AuditLines final : public LineHook {
   AuditLines(CrontabFlavor flavor, const UserRules& users) : flavor_(flavor), users_(users) {}
 
   void line(std::uint64_t number, std::string_view raw, const CrontabLine* line,
-            Report& report) override;
+            LineFindings& found) override;
   const LineVerdicts& verdicts() const { return verdicts_; }
 
  private:

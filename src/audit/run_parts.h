@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_system.h"
+
 namespace lintkeeper {
 
 // What run-parts (without --lsbsysinit or --regex) does with one entry. It tests the name
@@ -17,16 +19,6 @@ enum class RunPartsVerdict {
   SpecialFile,    // a FIFO, socket or device: skipped, "not an executable plain file", status 1
   StatFailed,     // stat fails (a dangling symlink, a loop): skipped, "failed to stat"
 };
-
-// Whether run-parts writes an error for the entry to stderr (cron mails it), with --test too.
-constexpr bool run_parts_complains(RunPartsVerdict verdict) {
-  return verdict == RunPartsVerdict::SpecialFile || verdict == RunPartsVerdict::StatFailed;
-}
-// Whether the entry makes run-parts exit with status 1 (after running the others), with --test
-// too: a failed stat does not.
-constexpr bool run_parts_fails(RunPartsVerdict verdict) {
-  return verdict == RunPartsVerdict::SpecialFile;
-}
 
 struct RunPartsEntry {
   std::string name;  // the entry's name in the directory
@@ -41,6 +33,7 @@ struct RunPartsEntry {
 // as another user only the bit of its class (owner, group or other) counts; either way a
 // filesystem mounted noexec refuses. On failure to open or read the directory, returns nothing
 // and sets error to the errno.
-std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(const std::string& path, int& error);
+std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(FileSystem& fs,
+                                                             const std::string& path, int& error);
 
 }  // namespace lintkeeper

@@ -102,11 +102,19 @@ std::string run_parts(const char* mode, const std::string& dir, const User& user
   return view;
 }
 
+// Whether run-parts writes an error for the entry to stderr (cron mails it), with --test too.
+bool complains(RunPartsVerdict verdict) {
+  return verdict == RunPartsVerdict::SpecialFile || verdict == RunPartsVerdict::StatFailed;
+}
+// Whether the entry makes run-parts exit with status 1 (after running the others), with --test
+// too: a failed stat does not.
+bool fails(RunPartsVerdict verdict) { return verdict == RunPartsVerdict::SpecialFile; }
+
 // The same view, from the verdicts. --list names the well-named regular files that the caller
 // may read, so it is asked only of root, who may read them all.
 std::string model_view(const std::string& dir, bool with_list) {
   int error = 0;
-  const auto entries = read_run_parts_dir(dir, error);
+  const auto entries = read_run_parts_dir(disk(), dir, error);
   if (!entries) return "cannot read the directory: " + std::string(std::strerror(error)) + "\n";
   std::string runs, complaints, list, list_complaints;
   bool failed = false;
@@ -116,12 +124,12 @@ std::string model_view(const std::string& dir, bool with_list) {
     if (e.verdict == RunPartsVerdict::Runs || e.verdict == RunPartsVerdict::NotExecutable) {
       list += "list " + e.name + "\n";
     }
-    if (run_parts_complains(e.verdict)) {
+    if (complains(e.verdict)) {
       const std::string why = special ? "special" : std::strerror(e.error);
       complaints += "complaint " + e.name + ": " + why + "\n";
       if (!special) list_complaints += "complaint " + e.name + ": " + why + "\n";  // --list too
     }
-    failed = failed || run_parts_fails(e.verdict);
+    failed = failed || fails(e.verdict);
   }
   const std::string test = runs + complaints + "status " + (failed ? "1" : "0") + "\n";
   return with_list ? test + list + list_complaints : test;

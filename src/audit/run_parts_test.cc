@@ -130,7 +130,7 @@ TEST(ReadRunPartsDir, VerdictOfEachEntry) {
   for (const EntryCase& c : kEntries) ASSERT_TRUE(make(dir.path(), c)) << c.name;
   const bool root = getuid() == 0;
   int error = 0;
-  const auto entries = read_run_parts_dir(dir.path(), error);
+  const auto entries = read_run_parts_dir(disk(), dir.path(), error);
   ASSERT_TRUE(entries.has_value()) << error;
   ASSERT_EQ(entries->size(), kEntries.size());  // no "." or ".."
   for (const EntryCase& c : kEntries) {
@@ -147,7 +147,7 @@ TEST(ReadRunPartsDir, ByteOrderOfNames) {
     ASSERT_TRUE(make(dir.path(), {name, Kind::File, 0755, "", V::Runs, V::Runs, 0}));
   }
   int error = 0;
-  const auto entries = read_run_parts_dir(dir.path(), error);
+  const auto entries = read_run_parts_dir(disk(), dir.path(), error);
   ASSERT_TRUE(entries.has_value()) << error;
   std::vector<std::string> names;
   for (const RunPartsEntry& e : *entries) names.push_back(e.name);
@@ -163,7 +163,7 @@ TEST(ReadRunPartsDir, FolderThatCannotBeRead) {
        {std::pair{dir.path() + "/missing", ENOENT}, std::pair{dir.path() + "/file", ENOTDIR}}) {
     SCOPED_TRACE(path);
     int error = 0;
-    EXPECT_EQ(read_run_parts_dir(path, error), std::nullopt);
+    EXPECT_EQ(read_run_parts_dir(disk(), path, error), std::nullopt);
     EXPECT_EQ(error, expected);
   }
 }

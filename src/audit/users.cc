@@ -1,41 +1,32 @@
-// The user directories of an audit.
+// The users of a root's own etc/passwd.
 #include "audit/users.h"
 
 #include <charconv>
-#include <fstream>
 
 namespace lintkeeper {
 
-UserLookup CachedUsers::lookup(std::string_view name, uid_t* uid) {
-  auto found = answers_.find(std::string(name));
-  if (found == answers_.end()) {
-    uid_t id = 0;
-    const UserLookup answer = source_.lookup(name, &id);
-    found = answers_.emplace(std::string(name), std::pair(answer, id)).first;
-  }
-  if (uid != nullptr) *uid = found->second.second;
-  return found->second.first;
-}
-
-PasswdFileUsers::PasswdFileUsers(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
+PasswdFileUsers::PasswdFileUsers(FileSystem& fs, const std::string& path) {
+  std::string content;
+  if (read_whole_file(fs, path, content) != 0) return;
   readable_ = true;
   // name:password:uid:gid:gecos:home:shell; the first entry of a name counts, as for
   // getpwnam.
-  std::string line;
-  while (std::getline(in, line)) {
+  std::string_view rest = content;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
     const std::size_t first = line.find(':');
-    const std::size_t second = first == std::string::npos ? first : line.find(':', first + 1);
-    if (second == std::string::npos) continue;
+    const std::size_t second = first == std::string_view::npos ? first : line.find(':', first + 1);
+    if (second == std::string_view::npos) continue;
     const std::size_t third = line.find(':', second + 1);
-    const std::string_view uid_text = std::string_view(line).substr(
-        second + 1, third == std::string::npos ? third : third - second - 1);
+    const std::string_view uid_text =
+        line.substr(second + 1, third == std::string_view::npos ? third : third - second - 1);
     uid_t uid = 0;
-    const auto [end, error] =
+    const auto [stop, error] =
         std::from_chars(uid_text.data(), uid_text.data() + uid_text.size(), uid);
-    if (error != std::errc() || end != uid_text.data() + uid_text.size()) continue;
-    uids_.emplace(line.substr(0, first), uid);
+    if (error != std::errc() || stop != uid_text.data() + uid_text.size()) continue;
+    uids_.emplace(std::string(line.substr(0, first)), uid);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "checks/check_user.h"
 #include "fields/check_fields.h"
 #include "fields/time_fields.h"
+#include "findings/store.h"
 
 namespace lintkeeper {
 
@@ -21,26 +22,26 @@ constexpr auto kAtNameSizes = std::minmax_element(
 constexpr std::size_t kShortestAtName = kAtNameSizes.first->size();
 constexpr std::size_t kLongestAtName = kAtNameSizes.second->size();
 
-void check_assignment(const EnvVar& var, Report& report) {
+void check_assignment(const EnvVar& var, LineFindings& found) {
   if (trim(var.value).empty()) {
-    report.add(MessageKind::QUOTE_VALUES,
-               "Variable assignments in crontabs must contain non-whitespace characters (try "
-               "quotes).");
+    found.add(MessageKind::QUOTE_VALUES,
+              "Variable assignments in crontabs must contain non-whitespace characters (try "
+              "quotes).");
   }
   if (var.value.find('$') != std::string_view::npos) {
-    report.add(MessageKind::SHELL_VAR,
-               "Variable assignments in crontabs are not like shell.  $VAR is not expanded.");
+    found.add(MessageKind::SHELL_VAR,
+              "Variable assignments in crontabs are not like shell.  $VAR is not expanded.");
   }
   if (has_trailing_comment(var.value)) {
-    report.add(MessageKind::COMMENT,
-               "Variable assignments in crontabs are not like shell.  # comment is not allowed.");
+    found.add(MessageKind::COMMENT,
+              "Variable assignments in crontabs are not like shell.  # comment is not allowed.");
   }
 }
 
-void check_command(std::string_view command, Report& report) {
+void check_command(std::string_view command, LineFindings& found) {
   if (find_bare_percent(command)) {
-    report.add(MessageKind::BARE_PERCENT,
-               "A bare % is a line break in crontab and is commonly not intended.");
+    found.add(MessageKind::BARE_PERCENT,
+              "A bare % is a line break in crontab and is commonly not intended.");
   }
 }
 
@@ -80,30 +81,30 @@ bool is_valid_at_name(std::string_view name) {
   return false;
 }
 
-void check_line(const CrontabLine& line, const UserRules& users, Report& report) {
+void check_line(const CrontabLine& line, const UserRules& users, LineFindings& found) {
   std::visit(
       overloaded{
           [](const Blank&) {},
           [](const Comment&) {},
-          [&](const LintkeeperCmd& c) { report.apply_command(c); },
-          [&](const EnvVar& v) { check_assignment(v, report); },
+          [&](const LintkeeperCmd& c) { check_kind_switch(c, found); },
+          [&](const EnvVar& v) { check_assignment(v, found); },
           [&](const Special& s) {
             if (!is_valid_at_name(s.macro_name)) {
-              report.add(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
+              found.add(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
             }
-            if (s.user) check_user(*s.user, users, report);
-            check_command(s.command, report);
+            if (s.user) check_user(*s.user, users, found);
+            check_command(s.command, found);
           },
           [&](const Standard& s) {
-            check_fields(s.schedule, report);
-            check_command(s.command, report);
+            check_fields(s.schedule, found);
+            check_command(s.command, found);
           },
           [&](const System& s) {
-            check_fields(s.schedule, report);
-            check_user(s.user, users, report);
-            check_command(s.command, report);
+            check_fields(s.schedule, found);
+            check_user(s.user, users, found);
+            check_command(s.command, found);
           },
-          [&](const Unknown&) { report.add(MessageKind::LINE_ERROR, "Failed to parse line."); },
+          [&](const Unknown&) { found.add(MessageKind::LINE_ERROR, "Failed to parse line."); },
       },
       line);
 }

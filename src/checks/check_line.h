@@ -5,13 +5,13 @@
 #include <string_view>
 
 #include "checks/check_user.h"
+#include "findings/finding.h"
 #include "grammar/line.h"
-#include "report/report.h"
 
 namespace lintkeeper {
 
-// Runs the checks of the line's kind, adding findings to the current line of the report.
-void check_line(const CrontabLine& line, const UserRules& users, Report& report);
+// Runs the checks of the line's kind, adding its findings.
+void check_line(const CrontabLine& line, const UserRules& users, LineFindings& found);
 
 // True when a variable value ends in what cron would take as part of the value but a
 // shell user means as a comment.

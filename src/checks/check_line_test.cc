@@ -10,6 +10,8 @@
 
 #include "base/output.h"
 #include "fields/parse_field.h"
+#include "findings/store.h"
+#include "formats/text_report.h"
 
 namespace lintkeeper {
 namespace {
@@ -123,11 +125,11 @@ constexpr std::string_view kPercent =
 constexpr std::string_view kHoursNotMinutes =
     "W: HOURS_NOT_MINUTES: Cron will run this every minute for the hours set.";
 
-// The current line's messages in the order they were added, as "S: KIND: text".
-std::vector<std::string> added(const Report& report) {
+// The line's findings in the order they were added, as "S: KIND: text".
+std::vector<std::string> added(const LineFindings& found) {
   std::vector<std::string> out;
-  for (const LineMessage& m : report.line_messages()) {
-    out.push_back((m.severity() == Severity::Error ? "E: " : "W: ") + message_text(m));
+  for (const Finding& f : found.all()) {
+    out.push_back(std::string(1, severity_letter(f.severity())) + ": " + finding_text(f));
   }
   return out;
 }
@@ -256,10 +258,9 @@ TEST(CheckLine, MessagesByLineKindInCheckOrder) {
     args.no_check_passwd = true;  // the host's user database stays out of it
     const std::vector<std::string> whitelist(c.whitelist.begin(), c.whitelist.end());
     args.whitelist = whitelist;
-    Output out;
-    Report report(out, false);
-    check_line(c.line, args, report);
-    EXPECT_EQ(added(report), std::vector<std::string>(c.expected.begin(), c.expected.end()));
+    LineFindings found;
+    check_line(c.line, args, found);
+    EXPECT_EQ(added(found), std::vector<std::string>(c.expected.begin(), c.expected.end()));
   }
 }
 
@@ -267,9 +268,10 @@ TEST(CheckLine, FinishedLineShowsErrorsFirst) {
   UserRules args;
   args.users = &kNobody;
   Output out;
-  Report report(out, false);
-  check_line(EnvVar{"FOO", "\"$HOME\" # home"}, args, report);
-  report.finish_line(12, "FOO=\"$HOME\" # home");
+  TextReport text(out);
+  FindingStore store(FindingStore::Keep::None, &text);
+  check_line(EnvVar{"FOO", "\"$HOME\" # home"}, args, store.line());
+  store.finish_line(12, "FOO=\"$HOME\" # home");
   EXPECT_EQ(out.contents(),
             "E: 12: FOO=\"$HOME\" # home\n"
             "e:     COMMENT: Variable assignments in crontabs are not like shell.  # comment is "
@@ -298,13 +300,14 @@ TEST(CheckLine, SwitchedOffKindsAreNeitherAddedNorCounted) {
     UserRules args;
     args.users = &kNobody;
     args.no_check_passwd = true;
-    Output out;
-    Report report(out, false);
-    check_line(LintkeeperCmd{"", "disable-msg", c.kind}, args, report);
-    report.finish_line(1, "# lintkeeper: disable-msg=...");
-    check_line(c.line, args, report);
-    EXPECT_EQ(added(report), std::vector<std::string>(c.expected.begin(), c.expected.end()));
-    EXPECT_EQ(report.errors() + report.warnings(), c.expected.size());
+    FindingStore store;
+    const LintkeeperCmd command{"", "disable-msg", c.kind};
+    check_line(command, args, store.line());
+    store.finish_line(1, "# lintkeeper: disable-msg=...", &command);
+    check_line(c.line, args, store.line());
+    EXPECT_EQ(added(store.line()), std::vector<std::string>(c.expected.begin(), c.expected.end()));
+    store.finish_line(2, "...");
+    EXPECT_EQ(store.counts().total(), c.expected.size());
   }
 }
 

@@ -16,7 +16,6 @@ namespace lintkeeper {
 
 namespace {
 
-constexpr std::array<std::string_view, 2> kExempt{"postgres", "buildbot"};
 constexpr std::size_t kMaxNameChars = 31;
 #ifndef __EMSCRIPTEN__
 constexpr long kFallbackBufferSize = 16384;
@@ -69,26 +68,35 @@ UserLookup lookup_user(std::string_view name, uid_t* uid, GetPwNamR getpwnam_r) 
 #endif
 }
 
+UserLookup CachedUsers::lookup(std::string_view name, uid_t* uid) {
+  auto found = answers_.find(std::string(name));
+  if (found == answers_.end()) {
+    uid_t id = 0;
+    const UserLookup answer = source_.lookup(name, &id);
+    found = answers_.emplace(std::string(name), std::pair(answer, id)).first;
+  }
+  if (uid != nullptr) *uid = found->second.second;
+  return found->second.first;
+}
+
 bool is_exempt_user(std::string_view user, const UserRules& rules) {
-  return std::find(kExempt.begin(), kExempt.end(), user) != kExempt.end() ||
+  return std::find(EXEMPT_USERS.begin(), EXEMPT_USERS.end(), user) != EXEMPT_USERS.end() ||
          std::find(rules.whitelist.begin(), rules.whitelist.end(), user) != rules.whitelist.end();
 }
 
-void check_user(std::string_view user, const UserRules& rules, Report& report) {
+void check_user(std::string_view user, const UserRules& rules, LineFindings& found) {
   if (is_exempt_user(user, rules)) return;
   if (user.size() > kMaxNameChars && scalar_count(user) > kMaxNameChars) {
-    report.add(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
+    found.add(MessageKind::INVALID_USER, "Username too long \"{}\"", user);
     return;
   }
   if ((!user.empty() && user.front() == '-') || has_forbidden(user)) {
-    report.add(MessageKind::INVALID_USER, "Invalid username \"{}\"", user);
+    found.add(MessageKind::INVALID_USER, "Invalid username \"{}\"", user);
     return;
   }
-  // A switched-off warning needs no look-up: its answer could not be seen.
-  if (report.is_disabled(MessageKind::USER_NOT_FOUND)) return;
-  if (rules.no_check_passwd || rules.users->lookup(user) != UserLookup::Found) {
-    // Joined without a format string: this message can come on every line of a large crontab.
-    report.add_joined(MessageKind::USER_NOT_FOUND, "User \"", user, "\" not found.");
+  if (rules.no_check_passwd || !is_confirmed(rules.users->lookup(user))) {
+    // Joined without a format string: this finding can come on every line of a large crontab.
+    found.add_joined(MessageKind::USER_NOT_FOUND, "User \"", user, "\" not found.");
   }
 }
 

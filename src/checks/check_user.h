@@ -1,19 +1,36 @@
-// User checks: exempt names, form and length of a user name, and its look-up.
+// User checks: exempt names, form and length of a user name, its look-up, and what a look-up
+// that fails proves.
 #pragma once
 
 #include <pwd.h>
 #include <sys/types.h>
 
+#include <array>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
-#include "report/report.h"
+#include "findings/finding.h"
 
 namespace lintkeeper {
 
+// Found; NotFound, known to be missing; Failed, when the database could not be read.
 enum class UserLookup { Found, NotFound, Failed };
+
+// What a look-up proves, the one policy for every check of users:
+// - a user that is not found for sure, or could not be looked up, earns USER_NOT_FOUND: the
+//   name could not be confirmed;
+// - a verdict of cron's (that it ignores a file for an unknown user, that a spool crontab is
+//   an orphan) needs a user known to be missing: a database that cannot be read proves
+//   nothing either way.
+constexpr bool is_confirmed(UserLookup lookup) { return lookup == UserLookup::Found; }
+constexpr bool is_known_missing(UserLookup lookup) { return lookup == UserLookup::NotFound; }
+
+// The users the checks never report, whatever the command line says.
+inline constexpr std::array<std::string_view, 2> EXEMPT_USERS{"postgres", "buildbot"};
 
 // Where user names are looked up.
 class UserDirectory {
@@ -39,6 +56,17 @@ class SystemUsers final : public UserDirectory {
   UserLookup lookup(std::string_view name, uid_t* uid) override { return lookup_user(name, uid); }
 };
 
+// Asks another directory once per distinct name and keeps the answer for the run.
+class CachedUsers final : public UserDirectory {
+ public:
+  explicit CachedUsers(UserDirectory& source) : source_(source) {}
+  UserLookup lookup(std::string_view name, uid_t* uid) override;
+
+ private:
+  UserDirectory& source_;
+  std::unordered_map<std::string, std::pair<UserLookup, uid_t>> answers_;
+};
+
 // What the user checks need besides the name.
 struct UserRules {
   std::span<const std::string> whitelist;  // names never reported
@@ -46,12 +74,11 @@ struct UserRules {
   UserDirectory* users = nullptr;          // where names are looked up otherwise
 };
 
-// Adds at most one message for the user column of a line: INVALID_USER for a name that
-// cannot be a user name, USER_NOT_FOUND for one the password database does not know.
-void check_user(std::string_view user, const UserRules& rules, Report& report);
+// Adds at most one finding for the user column of a line: INVALID_USER for a name that
+// cannot be a user name, USER_NOT_FOUND for one the password database does not confirm.
+void check_user(std::string_view user, const UserRules& rules, LineFindings& found);
 
-// Whether the user checks pass over the name whatever it is: postgres, buildbot and the
-// whitelist.
+// Whether the user checks pass over the name whatever it is: EXEMPT_USERS and the whitelist.
 bool is_exempt_user(std::string_view user, const UserRules& rules);
 
 }  // namespace lintkeeper

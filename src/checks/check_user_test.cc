@@ -1,6 +1,6 @@
-// Tests the user checks: exempt and whitelisted names, length, form, and the switch that
-// keeps the password database out. Look-ups in a known database are tested end to end
-// under nss_wrapper (tests/nss).
+// Tests the user checks: exempt and whitelisted names, length, form, the switch that keeps
+// the password database out, and what a failed look-up proves. Look-ups in a known database
+// are tested end to end under nss_wrapper (tests/nss).
 #include "checks/check_user.h"
 
 #include <cerrno>
@@ -9,8 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-
-#include "base/output.h"
 
 namespace lintkeeper {
 namespace {
@@ -28,14 +26,13 @@ std::string repeat(std::string_view unit, int times) {
   return out;
 }
 
-// The messages check_user added, as "S: KIND: text".
+// The findings check_user added, as "S: KIND: text".
 std::vector<std::string> check(std::string_view user, const UserRules& args) {
-  Output out;
-  Report report(out, false);
-  check_user(user, args, report);
+  LineFindings found;
+  check_user(user, args, found);
   std::vector<std::string> messages;
-  for (const LineMessage& m : report.line_messages()) {
-    messages.push_back((m.severity() == Severity::Error ? "E: " : "W: ") + message_text(m));
+  for (const Finding& f : found.all()) {
+    messages.push_back(std::string(1, severity_letter(f.severity())) + ": " + finding_text(f));
   }
   return messages;
 }
@@ -125,7 +122,7 @@ TEST(CheckUser, EveryAsciiPunctuationMarkButDashDotUnderscoreIsForbidden) {
   }
 }
 
-TEST(CheckUser, SwitchedOffKinds) {
+TEST(CheckUser, DroppedKinds) {
   struct Case {
     std::string_view kind;
     std::string user;
@@ -143,14 +140,12 @@ TEST(CheckUser, SwitchedOffKinds) {
     UserRules args;
     args.users = &kNobody;
     args.no_check_passwd = c.no_check_passwd;
-    Output out;
-    Report report(out, false);
-    report.apply_command({"", "disable-msg", c.kind});
-    report.finish_line(1, "# lintkeeper: disable-msg=...");
-    check_user(c.user, args, report);
-    EXPECT_TRUE(report.line_messages().empty());
-    EXPECT_EQ(report.errors(), 0u);
-    EXPECT_EQ(report.warnings(), 0u);
+    LineFindings found;
+    KindSet dropped;
+    dropped.set(static_cast<std::size_t>(*line_kind_from_name(c.kind)));
+    found.drop(dropped);
+    check_user(c.user, args, found);
+    EXPECT_TRUE(found.empty());
   }
 }
 
@@ -180,6 +175,50 @@ TEST(LookupUser, FoundNotFoundAndFailed) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(lookup_user(c.name, nullptr, fake_getpwnam_r), c.expected);
+  }
+}
+
+// A directory that answers one way and counts its questions.
+class CountingUsers final : public UserDirectory {
+ public:
+  explicit CountingUsers(UserLookup answer) : answer_(answer) {}
+  UserLookup lookup(std::string_view, uid_t* uid) override {
+    ++asked;
+    if (uid != nullptr) *uid = 1000;
+    return answer_;
+  }
+  int asked = 0;
+
+ private:
+  UserLookup answer_;
+};
+
+// One policy: a name that is not confirmed is reported, found or not; only a name known to be
+// missing proves anything to cron's rules. Each name is asked once.
+TEST(CheckUser, WhatALookUpProves) {
+  const struct {
+    UserLookup answer;
+    bool reported, missing;
+  } cases[] = {
+      {UserLookup::Found, false, false},
+      {UserLookup::NotFound, true, true},
+      {UserLookup::Failed, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    CountingUsers source(c.answer);
+    CachedUsers users(source);
+    UserRules args;
+    args.users = &users;
+    EXPECT_EQ(check("alice", args).size(), c.reported ? 1u : 0u);
+    EXPECT_EQ(check("alice", args).size(), c.reported ? 1u : 0u);
+    EXPECT_EQ(is_known_missing(users.lookup("alice", nullptr)), c.missing);
+    uid_t uid = 0;
+    users.lookup("alice", &uid);
+    EXPECT_EQ(uid, 1000u);
+    EXPECT_EQ(source.asked, 1);
+    check("bob", args);
+    EXPECT_EQ(source.asked, 2);
   }
 }
 

@@ -10,11 +10,25 @@
 #include "base/output.h"
 #include "base/unicode.h"
 #include "cli/audit_options.h"
-#include "cli/options.h"
 #include "formats/formats.h"
+
+namespace lintkeeper {
+namespace {
+
+// Writes the report to fd; returns 0 or the errno of the first write that failed.
+int write_to(int fd, Format format, const Audit& audit, const ReportSettings& settings) {
+  Output report(fd);
+  write_report(format, audit, settings, report);
+  report.flush();
+  return report.error();
+}
+
+}  // namespace
+}  // namespace lintkeeper
 
 int main(int argc, char** argv) {
   using namespace lintkeeper;
+  // A reader that goes away (`| head`) must not kill the run: the write fails, and is said to.
   std::signal(SIGPIPE, SIG_IGN);
 
   const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -24,28 +38,25 @@ int main(int argc, char** argv) {
     Output(answer->is_error ? STDERR_FILENO : STDOUT_FILENO).write(answer->text);
     return answer->status;
   }
-  Output out(STDOUT_FILENO);
   const AuditArgs& args = command_line.args;
   const Audit audit = run_audit(args.audit);
-  const ReportSettings settings{args.fail_warnings, AUDIT_PROGRAM_NAME, PROGRAM_VERSION};
-  const int status = audit.exit_status(args.fail_warnings);
+  const ReportSettings settings{
+      {args.audit.check.fail_warnings}, AUDIT_PROGRAM_NAME, PROGRAM_VERSION};
+  const int status = settings.limit.exit_status(audit.counts());
+  int failure = 0;
   if (!args.output) {
-    write_report(args.format, audit, settings, out);
-    out.flush();
-    return status;
+    failure = write_to(STDOUT_FILENO, args.format, audit, settings);
+  } else {
+    AtomicFile file(*args.output);
+    failure = file.error();
+    if (failure == 0) failure = write_to(file.fd(), args.format, audit, settings);
+    if (failure == 0) failure = file.commit();
   }
-  AtomicFile file(*args.output);
-  int failure = file.error();
-  if (failure == 0) {
-    Output report(file.fd());
-    write_report(args.format, audit, settings, report);
-    report.flush();
-    failure = report.error();
-  }
-  if (failure == 0) failure = file.commit();
   if (failure != 0) {
     Output err(STDERR_FILENO);
-    err.print("error: can not write the report to \"{}\": {}\n", lossy_utf8(*args.output),
+    err.print("error: can not write the report to {}: {}\n",
+              args.output ? fmt::format("\"{}\"", lossy_utf8(*args.output))
+                          : std::string("standard output"),
               os_error(failure));
     return 2;
   }

@@ -3,12 +3,21 @@
 
 #include <fmt/format.h>
 
-#include "cli/options.h"
-#include "report/message_kind.h"
+#include "findings/message_kind.h"
 
 namespace lintkeeper {
 
 namespace {
+
+// The longest name of the rows that keep accepts.
+template <typename Rows, typename Keep>
+constexpr std::size_t longest_name(const Rows& rows, Keep keep) {
+  std::size_t longest = 0;
+  for (const auto& row : rows) {
+    if (keep(row)) longest = std::max(longest, row.name.size());
+  }
+  return longest;
+}
 
 std::string set_format(AuditArgs& a, std::string_view v) {
   if (const std::optional<Format> format = format_from_name(v)) {
@@ -24,12 +33,18 @@ std::string set_format(AuditArgs& a, std::string_view v) {
 
 std::string disable_kind(AuditArgs& a, std::string_view v) {
   for (const KindInfo& info : MESSAGE_KINDS) {
-    if (info.name != v) continue;
+    if (info.name != v || !reported_by_audit(info)) continue;
     a.audit.disabled.set(static_cast<std::size_t>(info.kind));
     return {};
   }
   return "no such kind (see --help)";
 }
+
+constexpr DocText kFailWarningsDoc = DocText()
+                                         .add(FAIL_WARNINGS_SUMMARY)
+                                         .add(
+                                             "\n\nCounted over all files. Errors still give exit "
+                                             "status 2.");
 
 constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
     {"root", 'r', "DIR", Arity::One,
@@ -40,40 +55,17 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        a.audit.root = std::string(v);
        return std::string();
      }},
-    {"user", 'u', "", Arity::Flag,
-     "Read the files named as user crontabs, without a user column\n\nOnly for the PATHs named: "
-     "without PATH, each of the host's crontabs is read as cron reads it, those of the spool as "
-     "user crontabs and the others as system crontabs.",
-     [](AuditArgs& a, std::string_view) {
-       a.audit.user = true;
-       return std::string();
-     }},
-    {"whitelist", 'w', "WHITELIST", Arity::Many,
-     "user to ignore when warning of unrecognized users; may be passed multiple times\n\n"
-     "`postgres` and `buildbot` are always ignored.",
-     [](AuditArgs& a, std::string_view v) {
-       a.audit.whitelist.emplace_back(v);
-       return std::string();
-     },
-     /*utf8_value=*/true},
-    {"no-check-passwd", 'n', "", Arity::Flag,
-     "disable user lookup for crontab lines\n\nEvery user a line names that is not ignored is "
-     "then reported as `USER_NOT_FOUND`, and no file is said to be ignored for an unknown "
-     "user. A spool crontab is still matched with the user it is named after (`ORPHAN`, "
-     "`FILE_OWNER`). Otherwise each distinct user name is looked up once per run.",
-     [](AuditArgs& a, std::string_view) {
-       a.audit.no_check_passwd = true;
-       return std::string();
-     }},
-    {"fail-warnings", 'f', "FAIL_WARNINGS", Arity::One,
-     "exit(1) only if more than this number of warnings are emitted (default 0).\n\nCounted "
-     "over all files. Errors still give exit status 2.",
-     [](AuditArgs& a, std::string_view v) {
-       std::uint64_t n = 0;
-       std::string error = parse_count(v, n);
-       if (error.empty()) a.fail_warnings = n;
-       return error;
-     }},
+    user_option<AuditArgs>(
+        "Read the files named as user crontabs, without a user column\n\nOnly for the PATHs "
+        "named: without PATH, each of the host's crontabs is read as cron reads it, those of the "
+        "spool as user crontabs and the others as system crontabs."),
+    whitelist_option<AuditArgs>(),
+    no_check_passwd_option<AuditArgs>(
+        "disable user lookup for crontab lines\n\nEvery user a line names that is not ignored is "
+        "then reported as `USER_NOT_FOUND`, and no file is said to be ignored for an unknown "
+        "user. A spool crontab is still matched with the user it is named after (`ORPHAN`, "
+        "`FILE_OWNER`). Otherwise each distinct user name is looked up once per run."),
+    fail_warnings_option<AuditArgs>(kFailWarningsDoc.view()),
     {"format", 0, "FORMAT", Arity::One,
      "How to write the findings (default text)\n\nSee the formats below.", set_format},
     {"output", 'o', "FILE", Arity::One,
@@ -97,32 +89,24 @@ std::string after_long_help() {
       "/var/spool/cron),\nand the scripts of /etc/cron.hourly, daily, weekly and monthly as "
       "run-parts runs them. Files\nand directories named are read as crontabs, and the "
       "entries of a directory as cron reads\n/etc/cron.d. Nothing is written anywhere.\n"
-      "\n"
-      "Exit status:\n"
-      "  0  no error, and no more warnings than --fail-warnings\n"
-      "  1  more warnings than --fail-warnings\n"
-      "  2  at least one error, or a bad command line\n"
-      "\n"
-      "Formats:";
-  constexpr std::size_t kFormatColumn =
-      std::max_element(FORMATS.begin(), FORMATS.end(),
-                       [](const auto& a, const auto& b) { return a.name.size() < b.name.size(); })
-          ->name.size() +
-      2;
+      "\n";
+  out += exit_status_help(", or a bad command line");
+  out += "\n\nFormats:";
+  constexpr std::size_t kFormatColumn = longest_name(FORMATS, [](const auto&) { return true; }) + 2;
   for (const FormatInfo& f : FORMATS) {
     fmt::format_to(std::back_inserter(out), "\n  {:<{}}{}", f.name, kFormatColumn, f.description);
   }
   out += "\n\nKinds:";
-  constexpr std::size_t kColumn = std::max_element(MESSAGE_KINDS.begin(), MESSAGE_KINDS.end(),
-                                                   [](const KindInfo& a, const KindInfo& b) {
-                                                     return a.name.size() < b.name.size();
-                                                   })
-                                      ->name.size() +
-                                  2;
+  constexpr std::size_t kColumn = longest_name(MESSAGE_KINDS, reported_by_audit) + 2;
+  constexpr std::size_t kSeverityColumn =
+      std::max_element(SEVERITIES.begin(), SEVERITIES.end(),
+                       [](const auto& a, const auto& b) { return a.word.size() < b.word.size(); })
+          ->word.size() +
+      2;
   for (const KindInfo& k : MESSAGE_KINDS) {
-    if (k.kind == MessageKind::JUNIT_WRITE) continue;  // lintkeeper's --junit only
-    fmt::format_to(std::back_inserter(out), "\n  {:<{}}{}  {}", k.name, kColumn,
-                   k.severity == Severity::Error ? "error  " : "warning", k.description);
+    if (!reported_by_audit(k)) continue;
+    fmt::format_to(std::back_inserter(out), "\n  {:<{}}{:<{}}{}", k.name, kColumn,
+                   severity_word(k.severity), kSeverityColumn, k.description);
   }
   return out;
 }

@@ -9,6 +9,7 @@
 
 #include "audit/audit.h"
 #include "cli/command_line.h"
+#include "cli/shared_options.h"
 #include "formats/formats.h"
 
 namespace lintkeeper {
@@ -18,10 +19,11 @@ inline constexpr std::string_view AUDIT_PROGRAM_NAME = "lintkeeper-audit";
 // The options of one audit.
 struct AuditArgs {
   AuditOptions audit;
-  std::optional<std::uint64_t> fail_warnings;
   Format format = Format::Text;
   std::optional<std::string> output;  // a file to write the report to, instead of stdout
 };
+
+inline CheckOptions& check_options(AuditArgs& args) { return args.audit.check; }
 
 extern const Command<AuditArgs> AUDIT_COMMAND;
 

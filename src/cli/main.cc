@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "base/output.h"
+#include "cli/check_file.h"
 #include "cli/options.h"
-#include "report/report.h"
-#include "run/check_file.h"
 
 int main(int argc, char** argv) {
   using namespace lintkeeper;
@@ -23,9 +22,8 @@ int main(int argc, char** argv) {
     return answer->status;
   }
   Output out(STDOUT_FILENO);
-  const Args& args = command_line.args;
-  Report report(out, args.quiet, args.junit ? Report::Keep::All : Report::Keep::None);
-  const int status = check_file(args, report);
+  LintkeeperRun run(command_line.args, out);
+  const int status = run.run(disk());
   out.flush();
   return status;
 }

@@ -1,13 +1,16 @@
-// lintkeeper's command line: the option table, the help texts and the version.
+// lintkeeper's command line: the option table and the help texts.
 #include "cli/options.h"
 
 #include <fmt/format.h>
 
-#include "report/message_kind.h"
+#include "findings/message_kind.h"
 
 namespace lintkeeper {
 
 namespace {
+
+constexpr DocText kFailWarningsDoc =
+    DocText().add(FAIL_WARNINGS_SUMMARY).add("\n\nErrors still give exit status 2.");
 
 constexpr auto kOptions = std::to_array<Option<Args>>({
     {"debug", 'd', "", Arity::Flag,
@@ -21,35 +24,18 @@ constexpr auto kOptions = std::to_array<Option<Args>>({
      "Echo each line as they were parsed as a string\n\nFor debugging the parser: the line is "
      "written back from what was understood of it.",
      set_flag<Args, &Args::echo>},
-    {"fail-warnings", 'f', "FAIL_WARNINGS", Arity::One,
-     "exit(1) only if more than this number of warnings are emitted (default 0).\n\nErrors still "
-     "give exit status 2.",
-     [](Args& a, std::string_view v) {
-       std::uint64_t n = 0;
-       std::string error = parse_count(v, n);
-       if (error.empty()) a.fail_warnings = n;
-       return error;
-     }},
+    fail_warnings_option<Args>(kFailWarningsDoc.view()),
     {"quiet", 'q', "", Arity::Flag,
      "be quiet\n\nNothing is printed, the exit status is the only result.",
      set_flag<Args, &Args::quiet>},
-    {"user", 'u', "", Arity::Flag,
-     "Parse user crontab instead of system\n\nThe lines of a user crontab have no user column: "
-     "`minute hour day month weekday command`.",
-     set_flag<Args, &Args::user>},
-    {"whitelist", 'w', "WHITELIST", Arity::Many,
-     "user to ignore when warning of unrecognized users; may be passed multiple times\n\n"
-     "`postgres` and `buildbot` are always ignored.",
-     [](Args& a, std::string_view v) {
-       a.whitelist.emplace_back(v);
-       return std::string();
-     },
-     /*utf8_value=*/true},
-    {"no-check-passwd", 'n', "", Arity::Flag,
-     "disable user lookup\n\nLike lintkeeper.py, every user that is not ignored is then reported "
-     "as `USER_NOT_FOUND`. Outside unix there is nothing to look in, so without this option no "
-     "user is reported.",
-     set_flag<Args, &Args::no_check_passwd>},
+    user_option<Args>(
+        "Parse user crontab instead of system\n\nThe lines of a user crontab have no user column: "
+        "`minute hour day month weekday command`."),
+    whitelist_option<Args>(),
+    no_check_passwd_option<Args>(
+        "disable user lookup\n\nLike lintkeeper.py, every user that is not ignored is then "
+        "reported as `USER_NOT_FOUND`. Outside unix there is nothing to look in, so without this "
+        "option no user is reported."),
     {"junit", 'j', "FILE", Arity::One,
      "Also write the result as a junit XML file\n\nThe normal output is not changed. There is a "
      "test case for the file and one for each line that is not blank or a comment, so that a CI "
@@ -63,22 +49,17 @@ constexpr auto kOptions = std::to_array<Option<Args>>({
     VERSION_OPTION<Args>,
 });
 
-// The kind names stand in a column two blanks wider than the longest.
-constexpr std::size_t kKindColumn = LONGEST_LINE_KIND_NAME + 2;
-static_assert(kKindColumn == 19, "the long help lays the kinds out in this column");
-
 std::string after_long_help() {
-  std::string out =
-      "Exit status:\n"
-      "  0  no error, and no more warnings than --fail-warnings\n"
-      "  1  more warnings than --fail-warnings\n"
-      "  2  at least one error\n"
-      "\n"
+  std::string out = exit_status_help("");
+  out +=
+      "\n\n"
       "A message can be turned off from a line on, and back on, with a comment:\n"
       "  # lintkeeper: disable-msg=KIND\n"
       "  # lintkeeper: enable-msg=KIND\n"
       "\n"
       "Message kinds:";
+  // The kind names stand in a column two blanks wider than the longest.
+  constexpr std::size_t kKindColumn = LONGEST_LINE_KIND_NAME + 2;
   for (const MessageKind kind : HELP_ORDER) {
     fmt::format_to(std::back_inserter(out), "\n  {:<{}}{}", kind_name(kind), kKindColumn,
                    kind_info(kind).description);
@@ -105,10 +86,6 @@ const Command<Args> LINTKEEPER_COMMAND{
 
 CommandLine<Args> parse_lintkeeper_command_line(const std::vector<std::string_view>& args) {
   return parse_command_line(LINTKEEPER_COMMAND, args);
-}
-
-std::string version_text(std::string_view program_name) {
-  return fmt::format("{} {}\n", program_name, PROGRAM_VERSION);
 }
 
 }  // namespace lintkeeper

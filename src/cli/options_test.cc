@@ -18,12 +18,13 @@ namespace {
 std::string describe(const Args& a) {
   std::ostringstream out;
   out << "debug=" << a.debug << " debug_verbose=" << a.debug_verbose << " echo=" << a.echo
-      << " fail_warnings=" << (a.fail_warnings ? std::to_string(*a.fail_warnings) : "none")
-      << " quiet=" << a.quiet << " user=" << a.user << " whitelist=[";
-  for (std::size_t i = 0; i < a.whitelist.size(); ++i) {
-    out << (i ? "|" : "") << a.whitelist[i];
+      << " fail_warnings="
+      << (a.check.fail_warnings ? std::to_string(*a.check.fail_warnings) : "none")
+      << " quiet=" << a.quiet << " user=" << a.check.user << " whitelist=[";
+  for (std::size_t i = 0; i < a.check.whitelist.size(); ++i) {
+    out << (i ? "|" : "") << a.check.whitelist[i];
   }
-  out << "] no_check_passwd=" << a.no_check_passwd
+  out << "] no_check_passwd=" << a.check.no_check_passwd
       << " junit=" << (a.junit ? "<" + *a.junit + ">" : "none") << " crontab=<" << a.crontab << ">";
   return out.str();
 }
@@ -49,33 +50,33 @@ TEST(ParseCommandLine, OptionForms) {
       {{"-e", "c"}, [](Args& a) { a.echo = true; }},
       {{"--quiet", "c"}, [](Args& a) { a.quiet = true; }},
       {{"-q", "c"}, [](Args& a) { a.quiet = true; }},
-      {{"--user", "c"}, [](Args& a) { a.user = true; }},
-      {{"-u", "c"}, [](Args& a) { a.user = true; }},
-      {{"--no-check-passwd", "c"}, [](Args& a) { a.no_check_passwd = true; }},
-      {{"-n", "c"}, [](Args& a) { a.no_check_passwd = true; }},
+      {{"--user", "c"}, [](Args& a) { a.check.user = true; }},
+      {{"-u", "c"}, [](Args& a) { a.check.user = true; }},
+      {{"--no-check-passwd", "c"}, [](Args& a) { a.check.no_check_passwd = true; }},
+      {{"-n", "c"}, [](Args& a) { a.check.no_check_passwd = true; }},
       {{"--junit", "out.xml", "c"}, [](Args& a) { a.junit = "out.xml"; }},
       {{"--junit=out.xml", "c"}, [](Args& a) { a.junit = "out.xml"; }},
       {{"-j", "out.xml", "c"}, [](Args& a) { a.junit = "out.xml"; }},
       {{"-jout.xml", "c"}, [](Args& a) { a.junit = "out.xml"; }},
-      {{"--whitelist", "alice", "c"}, [](Args& a) { a.whitelist = {"alice"}; }},
-      {{"--whitelist=alice", "c"}, [](Args& a) { a.whitelist = {"alice"}; }},
-      {{"-w", "alice", "c"}, [](Args& a) { a.whitelist = {"alice"}; }},
-      {{"-walice", "c"}, [](Args& a) { a.whitelist = {"alice"}; }},
+      {{"--whitelist", "alice", "c"}, [](Args& a) { a.check.whitelist = {"alice"}; }},
+      {{"--whitelist=alice", "c"}, [](Args& a) { a.check.whitelist = {"alice"}; }},
+      {{"-w", "alice", "c"}, [](Args& a) { a.check.whitelist = {"alice"}; }},
+      {{"-walice", "c"}, [](Args& a) { a.check.whitelist = {"alice"}; }},
       // The fail-warnings value in every form.
-      {{"-f", "3", "c"}, [](Args& a) { a.fail_warnings = 3; }},
-      {{"--fail-warnings=3", "c"}, [](Args& a) { a.fail_warnings = 3; }},
-      {{"--fail-warnings", "3", "c"}, [](Args& a) { a.fail_warnings = 3; }},
-      {{"--fail-warnings", "+3", "c"}, [](Args& a) { a.fail_warnings = 3; }},
-      {{"-f3", "c"}, [](Args& a) { a.fail_warnings = 3; }},
-      {{"-f=3", "c"}, [](Args& a) { a.fail_warnings = 3; }},
-      {{"-f", "0", "c"}, [](Args& a) { a.fail_warnings = 0; }},
-      {{"-f", "007", "c"}, [](Args& a) { a.fail_warnings = 7; }},
+      {{"-f", "3", "c"}, [](Args& a) { a.check.fail_warnings = 3; }},
+      {{"--fail-warnings=3", "c"}, [](Args& a) { a.check.fail_warnings = 3; }},
+      {{"--fail-warnings", "3", "c"}, [](Args& a) { a.check.fail_warnings = 3; }},
+      {{"--fail-warnings", "+3", "c"}, [](Args& a) { a.check.fail_warnings = 3; }},
+      {{"-f3", "c"}, [](Args& a) { a.check.fail_warnings = 3; }},
+      {{"-f=3", "c"}, [](Args& a) { a.check.fail_warnings = 3; }},
+      {{"-f", "0", "c"}, [](Args& a) { a.check.fail_warnings = 0; }},
+      {{"-f", "007", "c"}, [](Args& a) { a.check.fail_warnings = 7; }},
       {{"--fail-warnings=18446744073709551615", "c"},
-       [](Args& a) { a.fail_warnings = UINT64_MAX; }},
+       [](Args& a) { a.check.fail_warnings = UINT64_MAX; }},
       // Short flags grouped, and a valued option ending a group.
       {{"-qf3", "c"},
        [](Args& a) {
-         a.fail_warnings = 3;
+         a.check.fail_warnings = 3;
          a.quiet = true;
        }},
       {{"-qe", "c"},
@@ -93,38 +94,38 @@ TEST(ParseCommandLine, OptionForms) {
       {{"-qw", "alice", "c"},
        [](Args& a) {
          a.quiet = true;
-         a.whitelist = {"alice"};
+         a.check.whitelist = {"alice"};
        }},
       // Options after the crontab.
       {{"c", "-q", "-w", "alice", "--fail-warnings", "2"},
        [](Args& a) {
-         a.fail_warnings = 2;
+         a.check.fail_warnings = 2;
          a.quiet = true;
-         a.whitelist = {"alice"};
+         a.check.whitelist = {"alice"};
        }},
       // "--" ends the options.
       {{"--", "-q"}, [](Args& a) { a.crontab = "-q"; }},
       {{"-u", "--", "--help"},
        [](Args& a) {
-         a.user = true;
+         a.check.user = true;
          a.crontab = "--help";
        }},
       // The whitelist keeps every name, in order, never split.
       {{"-w", "alice", "-w", "bob", "c"},
        [](Args& a) {
-         a.whitelist = {"alice", "bob"};
+         a.check.whitelist = {"alice", "bob"};
        }},
       {{"-w", "bob", "c", "--whitelist=alice", "-w", "bob"},
        [](Args& a) {
-         a.whitelist = {"bob", "alice", "bob"};
+         a.check.whitelist = {"bob", "alice", "bob"};
        }},
-      {{"-w", "alice,bob", "c"}, [](Args& a) { a.whitelist = {"alice,bob"}; }},
-      {{"-w", "jürgen", "c"}, [](Args& a) { a.whitelist = {"jürgen"}; }},
+      {{"-w", "alice,bob", "c"}, [](Args& a) { a.check.whitelist = {"alice,bob"}; }},
+      {{"-w", "jürgen", "c"}, [](Args& a) { a.check.whitelist = {"jürgen"}; }},
       // Every option at once, long names.
       {{"--debug", "--debug-verbose", "--echo", "--fail-warnings", "5", "--quiet", "--user",
         "--whitelist", "ops", "--no-check-passwd", "--junit", "r.xml", "/etc/crontab"},
        [](Args& a) {
-         a = {true, true, true, 5, true, true, {"ops"}, true, "r.xml", "/etc/crontab"};
+         a = {true, true, true, true, {true, {"ops"}, true, 5}, "r.xml", "/etc/crontab"};
        }},
       // Paths are taken as given.
       {{"./dir/my crontab"}, [](Args& a) { a.crontab = "./dir/my crontab"; }},
@@ -226,7 +227,7 @@ TEST(ParseCommandLine, HelpAndVersionActions) {
     SCOPED_TRACE(joined(c.argv));
     EXPECT_EQ(parse_lintkeeper_command_line(c.argv).action, c.action);
   }
-  EXPECT_EQ(version_text(PROGRAM_NAME), "lintkeeper 1.1.1\n");
+  EXPECT_EQ(version_text(PROGRAM_NAME), "lintkeeper " LINTKEEPER_VERSION "\n");
 }
 
 TEST(ParseCount, UnsignedDecimalWithOptionalPlus) {

@@ -58,7 +58,6 @@ inline constexpr std::size_t CRON_MAX_LINES = 10000;
 
 // cron refuses a file whose last line has no line feed after it, unless that line is blank
 // or a comment ("new crontab file is missing newline before EOF").
-inline constexpr bool CRON_NEEDS_FINAL_NEWLINE = true;
 inline constexpr std::string_view CRON_MISSING_NEWLINE =
     "new crontab file is missing newline before EOF";
 

@@ -96,8 +96,8 @@ void check_item(const FieldSpec& spec, const FieldItem& item, Sink& sink) {
 // Writes each problem of an item as a FIELD_VALUE_ERROR.
 class MessageSink {
  public:
-  MessageSink(const FieldSpec& spec, const FieldItem& item, Report& report)
-      : spec_(spec), item_(item), report_(report) {}
+  MessageSink(const FieldSpec& spec, const FieldItem& item, LineFindings& found)
+      : spec_(spec), item_(item), found_(found) {}
 
   void too_low(std::uint64_t n) {
     add("{} is too low for field \"{}\" ({})", n, spec_.display_name, item_);
@@ -119,12 +119,12 @@ class MessageSink {
  private:
   template <typename... T>
   void add(fmt::format_string<T...> format, T&&... args) {
-    report_.add(MessageKind::FIELD_VALUE_ERROR, format, std::forward<T>(args)...);
+    found_.add(MessageKind::FIELD_VALUE_ERROR, format, std::forward<T>(args)...);
   }
 
   const FieldSpec& spec_;
   const FieldItem& item_;
-  Report& report_;
+  LineFindings& found_;
 };
 
 // Notes that an item has a problem, and nothing more.
@@ -143,16 +143,16 @@ bool is_lone_star(const Field& field) {
 
 }  // namespace
 
-void check_fields(const Schedule& schedule, Report& report) {
+void check_fields(const Schedule& schedule, LineFindings& found) {
   for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) {
     const Field& field = schedule.fields[i];
     const FieldSpec& spec = TIME_FIELDS[i];
     if (field.error) {
-      report.add(MessageKind::FIELD_PARSE_ERROR, "Failed to fully parse \"{}\" field here: {}",
-                 spec.display_name, *field.error);
+      found.add(MessageKind::FIELD_PARSE_ERROR, "Failed to fully parse \"{}\" field here: {}",
+                spec.display_name, *field.error);
     }
     for (const FieldItem& item : field.items) {
-      MessageSink sink(spec, item, report);
+      MessageSink sink(spec, item, found);
       check_item(spec, item, sink);
     }
   }
@@ -161,8 +161,7 @@ void check_fields(const Schedule& schedule, Report& report) {
   const bool every_minute = minutes.items.empty() || is_lone_star(minutes);
   const bool fixed_hours = !hours.items.empty() && !is_lone_star(hours);
   if (every_minute && fixed_hours) {
-    report.add(MessageKind::HOURS_NOT_MINUTES,
-               "Cron will run this every minute for the hours set.");
+    found.add(MessageKind::HOURS_NOT_MINUTES, "Cron will run this every minute for the hours set.");
   }
 }
 

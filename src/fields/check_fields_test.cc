@@ -11,59 +11,27 @@
 
 #include <gtest/gtest.h>
 
-#include "base/output.h"
-#include "fields/parse_field.h"
-#include "report/report.h"
+#include "testing/findings.h"
 
 namespace lintkeeper {
 namespace {
 
+using testing::Found;
+using testing::schedule_of;
+
 constexpr MessageKind PARSE = MessageKind::FIELD_PARSE_ERROR;
 constexpr MessageKind VALUE = MessageKind::FIELD_VALUE_ERROR;
 constexpr MessageKind HOURS = MessageKind::HOURS_NOT_MINUTES;
-constexpr Severity E = Severity::Error;
-constexpr Severity W = Severity::Warning;
-
-struct Message {
-  Severity severity;
-  MessageKind kind;
-  std::string text;
-  friend bool operator==(const Message&, const Message&) = default;
-  friend std::ostream& operator<<(std::ostream& os, const Message& m) {
-    return os << (m.severity == Severity::Error ? "E " : "W ") << kind_name(m.kind) << ": "
-              << m.text;
-  }
-};
 
 struct Case {
   std::string_view schedule;  // the five field texts, separated by single spaces
-  std::vector<Message> messages;
+  std::vector<Found> messages;
 };
 
-// Parses the five fields of a schedule written with single spaces; the fields view into it.
-Schedule schedule_of(std::string_view text) {
-  std::array<std::string_view, Schedule::kFieldCount> texts;
-  for (std::string_view& field : texts) {
-    const std::size_t space = text.find(' ');
-    field = text.substr(0, space);
-    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
-  }
-  return parse_schedule(texts);
-}
-
-std::vector<Message> check(std::string_view schedule, Report& report) {
-  check_fields(schedule_of(schedule), report);
-  std::vector<Message> messages;
-  for (const LineMessage& m : report.line_messages()) {
-    messages.push_back({m.severity(), m.kind, std::string(m.text)});
-  }
-  return messages;
-}
-
-std::vector<Message> check(std::string_view schedule) {
-  Output out;
-  Report report(out, /*quiet=*/true);
-  return check(schedule, report);
+std::vector<Found> check(std::string_view schedule) {
+  LineFindings found;
+  check_fields(schedule_of(schedule), found);
+  return testing::found(found.all());
 }
 
 const std::vector<Case> kCases = {
@@ -81,105 +49,105 @@ const std::vector<Case> kCases = {
     {"0 0 * Jan-DEC/12 SUN,mOn-sat/7", {}},
     // Every field one past its limits.
     {"60 24 0 13 8",
-     {{E, VALUE, "60 is too high for field \"minute\" (60)"},
-      {E, VALUE, "24 is too high for field \"hour\" (24)"},
-      {E, VALUE, "0 is too low for field \"day of month\" (0)"},
-      {E, VALUE, "13 is too high for field \"month\" (13)"},
-      {E, VALUE, "8 is too high for field \"day of week\" (8)"}}},
-    {"0 0 * 0 *", {{E, VALUE, "0 is too low for field \"month\" (0)"}}},
+     {{VALUE, "60 is too high for field \"minute\" (60)"},
+      {VALUE, "24 is too high for field \"hour\" (24)"},
+      {VALUE, "0 is too low for field \"day of month\" (0)"},
+      {VALUE, "13 is too high for field \"month\" (13)"},
+      {VALUE, "8 is too high for field \"day of week\" (8)"}}},
+    {"0 0 * 0 *", {{VALUE, "0 is too low for field \"month\" (0)"}}},
     // A zero step in every field, and steps one past the limit.
-    {"*/0 * * * *", {{E, VALUE, "0 is too low for field \"minute\" (*/0)"}}},
-    {"0 */0 * * *", {{E, VALUE, "0 is too low for field \"hour\" (*/0)"}}},
-    {"0 * */0 * *", {{E, VALUE, "0 is too low for field \"day of month\" (*/0)"}}},
-    {"0 * * */0 *", {{E, VALUE, "0 is too low for field \"month\" (*/0)"}}},
-    {"0 * * * */0", {{E, VALUE, "0 is too low for field \"day of week\" (*/0)"}}},
-    {"*/60 * * * *", {{E, VALUE, "60 is too high for field \"minute\" (*/60)"}}},
+    {"*/0 * * * *", {{VALUE, "0 is too low for field \"minute\" (*/0)"}}},
+    {"0 */0 * * *", {{VALUE, "0 is too low for field \"hour\" (*/0)"}}},
+    {"0 * */0 * *", {{VALUE, "0 is too low for field \"day of month\" (*/0)"}}},
+    {"0 * * */0 *", {{VALUE, "0 is too low for field \"month\" (*/0)"}}},
+    {"0 * * * */0", {{VALUE, "0 is too low for field \"day of week\" (*/0)"}}},
+    {"*/60 * * * *", {{VALUE, "60 is too high for field \"minute\" (*/60)"}}},
     {"0 */24 */32 */13 */8",
-     {{E, VALUE, "24 is too high for field \"hour\" (*/24)"},
-      {E, VALUE, "32 is too high for field \"day of month\" (*/32)"},
-      {E, VALUE, "13 is too high for field \"month\" (*/13)"},
-      {E, VALUE, "8 is too high for field \"day of week\" (*/8)"}}},
+     {{VALUE, "24 is too high for field \"hour\" (*/24)"},
+      {VALUE, "32 is too high for field \"day of month\" (*/32)"},
+      {VALUE, "13 is too high for field \"month\" (*/13)"},
+      {VALUE, "8 is too high for field \"day of week\" (*/8)"}}},
     // Ranges: order, start against the lower limit, end against the upper one only.
-    {"0 30-31 * * *", {{E, VALUE, "31 is too high for field \"hour\" (30-31)"}}},
-    {"0 5-3 * * *", {{E, VALUE, "5 is greater than 3 in field \"hour\" (5-3)"}}},
+    {"0 30-31 * * *", {{VALUE, "31 is too high for field \"hour\" (30-31)"}}},
+    {"0 5-3 * * *", {{VALUE, "5 is greater than 3 in field \"hour\" (5-3)"}}},
     {"0 0 0-32 * *",
-     {{E, VALUE, "0 is too low for field \"day of month\" (0-32)"},
-      {E, VALUE, "32 is too high for field \"day of month\" (0-32)"}}},
+     {{VALUE, "0 is too low for field \"day of month\" (0-32)"},
+      {VALUE, "32 is too high for field \"day of month\" (0-32)"}}},
     // Ranges with a step.
     {"1-5/6 * * * *",
-     {{E, VALUE, "the step (6) is greater than the last number (5) in field \"minute\" (1-5/6)"}}},
+     {{VALUE, "the step (6) is greater than the last number (5) in field \"minute\" (1-5/6)"}}},
     {"0 3-1/0 * * *",
-     {{E, VALUE, "3 is greater than 1 in field \"hour\" (3-1/0)"},
-      {E, VALUE, "0 is too low for field \"hour\" (3-1/0)"}}},
+     {{VALUE, "3 is greater than 1 in field \"hour\" (3-1/0)"},
+      {VALUE, "0 is too low for field \"hour\" (3-1/0)"}}},
     {"0 0 32-0/40 * *",
-     {{E, VALUE, "32 is greater than 0 in field \"day of month\" (32-0/40)"},
-      {E, VALUE,
+     {{VALUE, "32 is greater than 0 in field \"day of month\" (32-0/40)"},
+      {VALUE,
        "the step (40) is greater than the last number (0) in field \"day of month\" (32-0/40)"},
-      {E, VALUE, "40 is too high for field \"day of month\" (32-0/40)"}}},
+      {VALUE, "40 is too high for field \"day of month\" (32-0/40)"}}},
     {"0 0 * 0-13/13 *",
-     {{E, VALUE, "0 is too low for field \"month\" (0-13/13)"},
-      {E, VALUE, "13 is too high for field \"month\" (0-13/13)"},
-      {E, VALUE, "13 is too high for field \"month\" (0-13/13)"}}},
+     {{VALUE, "0 is too low for field \"month\" (0-13/13)"},
+      {VALUE, "13 is too high for field \"month\" (0-13/13)"},
+      {VALUE, "13 is too high for field \"month\" (0-13/13)"}}},
     // Names: allowed only in the month and day of week fields, and only the listed ones.
     {"0 mon-fri/0 * * *",
-     {{E, VALUE, "mon is not valid for field \"hour\" (mon-fri/0)"},
-      {E, VALUE, "fri is not valid for field \"hour\" (mon-fri/0)"},
-      {E, VALUE, "0 is too low for field \"hour\" (mon-fri/0)"}}},
+     {{VALUE, "mon is not valid for field \"hour\" (mon-fri/0)"},
+      {VALUE, "fri is not valid for field \"hour\" (mon-fri/0)"},
+      {VALUE, "0 is too low for field \"hour\" (mon-fri/0)"}}},
     {"0 0 * * sun-jan/8",
-     {{E, VALUE, "jan is not valid for field \"day of week\" (sun-jan/8)"},
-      {E, VALUE, "8 is too high for field \"day of week\" (sun-jan/8)"}}},
+     {{VALUE, "jan is not valid for field \"day of week\" (sun-jan/8)"},
+      {VALUE, "8 is too high for field \"day of week\" (sun-jan/8)"}}},
     {"Mon 0 Jan * *",
-     {{E, VALUE, "Mon is not valid for field \"minute\" (Mon)"},
-      {E, VALUE, "Jan is not valid for field \"day of month\" (Jan)"}}},
+     {{VALUE, "Mon is not valid for field \"minute\" (Mon)"},
+      {VALUE, "Jan is not valid for field \"day of month\" (Jan)"}}},
     {"0 0 * janvier JA",
-     {{E, VALUE, "janvier is not valid for field \"month\" (janvier)"},
-      {E, VALUE, "JA is not valid for field \"day of week\" (JA)"}}},
+     {{VALUE, "janvier is not valid for field \"month\" (janvier)"},
+      {VALUE, "JA is not valid for field \"day of week\" (JA)"}}},
     // Numbers are quoted without leading zeros, a saturated one as the largest value.
     {"99999999999999999999 * * * *",
-     {{E, VALUE, "18446744073709551615 is too high for field \"minute\" (18446744073709551615)"}}},
+     {{VALUE, "18446744073709551615 is too high for field \"minute\" (18446744073709551615)"}}},
     {"0 0 1-99999999999999999999 * *",
-     {{E, VALUE,
+     {{VALUE,
        "18446744073709551615 is too high for field \"day of month\" (1-18446744073709551615)"}}},
     {"0 0 000 007-013/0002 *",
-     {{E, VALUE, "0 is too low for field \"day of month\" (0)"},
-      {E, VALUE, "13 is too high for field \"month\" (7-13/2)"}}},
+     {{VALUE, "0 is too low for field \"day of month\" (0)"},
+      {VALUE, "13 is too high for field \"month\" (7-13/2)"}}},
     // Several items of one field, in written order.
     {"0 0 1,0,40 * *",
-     {{E, VALUE, "0 is too low for field \"day of month\" (0)"},
-      {E, VALUE, "40 is too high for field \"day of month\" (40)"}}},
+     {{VALUE, "0 is too low for field \"day of month\" (0)"},
+      {VALUE, "40 is too high for field \"day of month\" (40)"}}},
     // Fields that did not parse: their items read before the fault are still checked.
-    {"0 1, * * *", {{E, PARSE, "Failed to fully parse \"hour\" field here: \"1,\" is incomplete"}}},
-    {"1,, * * * *", {{E, PARSE, "Failed to fully parse \"minute\" field here: \"1,[[,]]\""}}},
+    {"0 1, * * *", {{PARSE, "Failed to fully parse \"hour\" field here: \"1,\" is incomplete"}}},
+    {"1,, * * * *", {{PARSE, "Failed to fully parse \"minute\" field here: \"1,[[,]]\""}}},
     {"60,, * * * *",
-     {{E, PARSE, "Failed to fully parse \"minute\" field here: \"60,[[,]]\""},
-      {E, VALUE, "60 is too high for field \"minute\" (60)"}}},
+     {{PARSE, "Failed to fully parse \"minute\" field here: \"60,[[,]]\""},
+      {VALUE, "60 is too high for field \"minute\" (60)"}}},
     {"0 0 * 0,13x sun-",
-     {{E, PARSE, "Failed to fully parse \"month\" field here: \"0,13[[x]]\""},
-      {E, VALUE, "0 is too low for field \"month\" (0)"},
-      {E, PARSE, "Failed to fully parse \"day of week\" field here: \"sun-\" is incomplete"}}},
+     {{PARSE, "Failed to fully parse \"month\" field here: \"0,13[[x]]\""},
+      {VALUE, "0 is too low for field \"month\" (0)"},
+      {PARSE, "Failed to fully parse \"day of week\" field here: \"sun-\" is incomplete"}}},
     // Every minute of fixed hours.
-    {"* 3 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
-    {"* */2 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
-    {"* *,* * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
-    {"* 1-5 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
-    {"* 3,15 * * *", {{W, HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* 3 * * *", {{HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* */2 * * *", {{HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* *,* * * *", {{HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* 1-5 * * *", {{HOURS, "Cron will run this every minute for the hours set."}}},
+    {"* 3,15 * * *", {{HOURS, "Cron will run this every minute for the hours set."}}},
     {"0 3 * * *", {}},
     {"*,* 3 * * *", {}},
     {"*/1 3 * * *", {}},
     {"0-59 3 * * *", {}},
     {"* * 1 1 1", {}},
     {"*x 3 * * *",
-     {{E, PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
-      {W, HOURS, "Cron will run this every minute for the hours set."}}},
+     {{PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
+      {HOURS, "Cron will run this every minute for the hours set."}}},
     // A minute field with an item left is not every minute; an hour field without items
     // is not a fixed hour.
-    {"1,, 3 * * *", {{E, PARSE, "Failed to fully parse \"minute\" field here: \"1,[[,]]\""}}},
-    {"* 1, * * *", {{E, PARSE, "Failed to fully parse \"hour\" field here: \"1,\" is incomplete"}}},
+    {"1,, 3 * * *", {{PARSE, "Failed to fully parse \"minute\" field here: \"1,[[,]]\""}}},
+    {"* 1, * * *", {{PARSE, "Failed to fully parse \"hour\" field here: \"1,\" is incomplete"}}},
     // The warning comes after the messages of all five fields.
     {"* 24 * * 9",
-     {{E, VALUE, "24 is too high for field \"hour\" (24)"},
-      {E, VALUE, "9 is too high for field \"day of week\" (9)"},
-      {W, HOURS, "Cron will run this every minute for the hours set."}}},
+     {{VALUE, "24 is too high for field \"hour\" (24)"},
+      {VALUE, "9 is too high for field \"day of week\" (9)"},
+      {HOURS, "Cron will run this every minute for the hours set."}}},
 };
 
 TEST(CheckFields, Messages) {
@@ -189,29 +157,18 @@ TEST(CheckFields, Messages) {
   }
 }
 
-// The report drops a kind that is switched off; the other kinds still come through.
-TEST(CheckFields, ValueErrorsSwitchedOff) {
-  constexpr std::string_view kSchedule = "*x 24 0 * *";
-  EXPECT_EQ(check(kSchedule),
-            (std::vector<Message>{
-                {E, PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
-                {E, VALUE, "24 is too high for field \"hour\" (24)"},
-                {E, VALUE, "0 is too low for field \"day of month\" (0)"},
-                {W, HOURS, "Cron will run this every minute for the hours set."},
+// A kind not taken is dropped; the other kinds still come through.
+TEST(CheckFields, ValueErrorsDropped) {
+  LineFindings found;
+  KindSet dropped;
+  dropped.set(static_cast<std::size_t>(VALUE));
+  found.drop(dropped);
+  check_fields(schedule_of("*x 24 0 * *"), found);
+  EXPECT_EQ(testing::found(found.all()),
+            (std::vector<Found>{
+                {PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
+                {HOURS, "Cron will run this every minute for the hours set."},
             }));
-
-  Output out;
-  Report report(out, /*quiet=*/true);
-  report.apply_command(LintkeeperCmd{"", "disable-msg", "FIELD_VALUE_ERROR"});
-  EXPECT_TRUE(report.line_messages().empty());
-  report.finish_line(1, "# lintkeeper: disable-msg=FIELD_VALUE_ERROR");
-  EXPECT_EQ(check(kSchedule, report),
-            (std::vector<Message>{
-                {E, PARSE, "Failed to fully parse \"minute\" field here: \"*[[x]]\""},
-                {W, HOURS, "Cron will run this every minute for the hours set."},
-            }));
-  EXPECT_EQ(report.errors(), 1u);
-  EXPECT_EQ(report.warnings(), 1u);
 }
 
 }  // namespace

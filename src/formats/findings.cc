@@ -1,4 +1,4 @@
-// The findings of an audit as every format reads them.
+// The one walk of an audit's findings.
 #include "formats/findings.h"
 
 #include <unordered_map>
@@ -27,27 +27,41 @@ class Hash {
   std::uint64_t value_ = 0xcbf29ce484222325ull;
 };
 
-}  // namespace
+// Hands each finding of a walk to the callback, with its line's text and fingerprint.
+class EachFinding final : public FindingReader {
+ public:
+  EachFinding(const AuditedFile& file, const std::function<void(const ReportedFinding&)>& each)
+      : file_(file), each_(each) {}
+  void file_finding(const Finding& finding) override { emit(finding, {}); }
+  void line(const LineRecord& line) override {
+    for (const Finding& f : line.findings) emit(f, line.text);
+  }
 
-void for_each_finding(const AuditedFile& file, const std::function<void(const Finding&)>& each) {
-  std::unordered_map<std::uint64_t, std::uint64_t> seen;  // same finding earlier in the file
-  const auto emit = [&](const LineMessage& m, std::uint64_t line, std::string_view line_text) {
-    const std::uint64_t same = Hash().add(kind_name(m.kind)).add(m.text).add(line_text).value();
-    const std::uint64_t occurrence = seen[same]++;
+ private:
+  void emit(const Finding& f, std::string_view line_text) {
+    const std::uint64_t same = Hash().add(kind_name(f.kind)).add(f.text).add(line_text).value();
+    const std::uint64_t occurrence = seen_[same]++;
     const std::uint64_t print = Hash()
-                                    .add(file.path)
-                                    .add(kind_name(m.kind))
-                                    .add(m.text)
+                                    .add(file_.path)
+                                    .add(kind_name(f.kind))
+                                    .add(f.text)
                                     .add(line_text)
                                     .add(fmt::format_int(occurrence).str())
                                     .value();
-    each({m.kind, m.text, line, line_text, fmt::format("{:016x}", print)});
-  };
-  for (const LineMessage& m : file.report->file_messages()) emit(m, m.line, {});
-  LineRecord record{};
-  for (LineStore::Cursor lines = file.report->lines(); lines.next(record);) {
-    for (const LineMessage& m : record.messages) emit(m, record.number, record.text);
+    each_({f, line_text, fmt::format("{:016x}", print)});
   }
+
+  const AuditedFile& file_;
+  const std::function<void(const ReportedFinding&)>& each_;
+  std::unordered_map<std::uint64_t, std::uint64_t> seen_;  // same finding earlier in the file
+};
+
+}  // namespace
+
+void for_each_finding(const AuditedFile& file,
+                      const std::function<void(const ReportedFinding&)>& each) {
+  EachFinding walk(file, each);
+  file.findings->walk(walk);
 }
 
 }  // namespace lintkeeper

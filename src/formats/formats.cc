@@ -7,7 +7,8 @@
 
 #include "base/unicode.h"
 #include "formats/findings.h"
-#include "junit/junit.h"
+#include "formats/junit.h"
+#include "formats/text_report.h"
 
 namespace lintkeeper {
 
@@ -21,38 +22,42 @@ constexpr bool rows_follow_enum_order() {
 }
 static_assert(rows_follow_enum_order());
 
-std::string_view severity_word(Severity severity) {
-  return severity == Severity::Error ? "error" : "warning";
-}
-
 // "1 error", "2 errors".
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
   return fmt::format("{} {}", n, n == 1 ? one : many);
 }
 
-bool has_findings(const Report& report) { return report.errors() + report.warnings() > 0; }
+// The findings of one file in lintkeeper's layout, but that those about the whole file are
+// named by their kinds.
+class TextFile final : public FindingReader {
+ public:
+  explicit TextFile(Output& out) : out_(out) {}
+  void file_finding(const Finding& f) override {
+    out_.print("{}: {}: {}\n", severity_letter(f.severity()), kind_name(f.kind), f.text);
+  }
+  void line(const LineRecord& line) override {
+    if (!line.findings.empty()) write_line_findings(out_, line);
+  }
 
-// Each file with findings: a header, its file messages with their kinds, then its lines in
+ private:
+  Output& out_;
+};
+
+// Each file with findings: a header, its file findings with their kinds, then its lines in
 // lintkeeper's layout; last a summary over all files.
 void write_text(const Audit& audit, Output& out) {
   std::size_t shown = 0;
   for (const AuditedFile& file : audit.files) {
-    const Report& report = *file.report;
-    if (!has_findings(report)) continue;
+    if (file.findings->counts().total() == 0) continue;
     if (shown++ > 0) out.write("\n");
     out.print("Checking correctness of {} ({})\n", lossy_utf8(local_path(audit, file)),
               file.reading);
-    for (const LineMessage& m : report.file_messages()) {
-      out.print("{}: {}: {}\n", m.severity() == Severity::Error ? 'E' : 'W', kind_name(m.kind),
-                m.text);
-    }
-    LineRecord line{};
-    for (LineStore::Cursor lines = report.lines(); lines.next(line);) {
-      if (!line.messages.empty()) write_line_messages(out, line.number, line.text, line.messages);
-    }
+    TextFile text(out);
+    file.findings->walk(text);
   }
   if (shown > 0) out.write("\n");
-  const std::uint64_t errors = audit.errors(), warnings = audit.warnings();
+  const Counts counts = audit.counts();
+  const std::uint64_t errors = counts.errors, warnings = counts.warnings;
   const std::string files = counted(audit.files.size(), "file", "files");
   if (errors > 0) {
     out.print("E: There were {} and {} in {} of {}.\n", counted(errors, "error", "errors"),
@@ -65,20 +70,14 @@ void write_text(const Audit& audit, Output& out) {
   }
 }
 
-// One line per finding; a finding about the whole file points at its first line.
+// One line per finding, at the line a report points it at.
 void write_gcc(const Audit& audit, Output& out) {
   for (const AuditedFile& file : audit.files) {
-    const Report& report = *file.report;
     const std::string path = lossy_utf8(local_path(audit, file));
-    const auto finding = [&](std::uint64_t line, const LineMessage& m) {
-      out.print("{}:{}:1: {}: {} [{}]\n", path, line, severity_word(m.severity()), m.text,
-                kind_name(m.kind));
-    };
-    for (const LineMessage& m : report.file_messages()) finding(m.line > 0 ? m.line : 1, m);
-    LineRecord line{};
-    for (LineStore::Cursor lines = report.lines(); lines.next(line);) {
-      for (const LineMessage& m : line.messages) finding(line.number, m);
-    }
+    for_each_finding(file, [&](const ReportedFinding& f) {
+      out.print("{}:{}:1: {}: {} [{}]\n", path, f.report_line(), f.severity(), f.text(),
+                kind_name(f.kind()));
+    });
   }
 }
 
@@ -113,10 +112,12 @@ std::string github_escaped(std::string_view text, bool property) {
 void write_github(const Audit& audit, Output& out) {
   for (const AuditedFile& file : audit.files) {
     const std::string path = github_escaped(lossy_utf8(report_path(audit, file)), true);
-    for_each_finding(file, [&](const Finding& f) {
-      out.print("::{} file={}", severity_word(f.severity()), path);
-      if (f.line > 0) out.print(",line={}", f.line);
-      out.print(",title={}::{}\n", kind_name(f.kind), github_escaped(lossy_utf8(f.text), false));
+    for_each_finding(file, [&](const ReportedFinding& f) {
+      // A finding about the whole file is an annotation of the file, on no line.
+      out.print("::{} file={}", f.severity(), path);
+      if (f.line() > 0) out.print(",line={}", f.line());
+      out.print(",title={}::{}\n", kind_name(f.kind()),
+                github_escaped(lossy_utf8(f.text()), false));
     });
   }
 }
@@ -124,11 +125,11 @@ void write_github(const Audit& audit, Output& out) {
 // lintkeeper's JUnit layout, one test suite per file; a warning fails its case only when the
 // warnings of the whole audit are over the limit.
 void write_junit(const Audit& audit, const ReportSettings& settings, Output& out) {
-  const bool over_limit = audit.warnings() > settings.fail_warnings.value_or(0);
+  const bool warnings_fail = settings.limit.exceeded(audit.counts());
   std::vector<JunitSuite> suites;
   std::uint64_t tests = 0, failures = 0;
   for (const AuditedFile& file : audit.files) {
-    suites.emplace_back(*file.report, over_limit, KindNames::Every);
+    suites.emplace_back(*file.findings, warnings_fail, KindNames::Every);
     tests += suites.back().tests();
     failures += suites.back().failures();
   }

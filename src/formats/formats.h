@@ -7,6 +7,7 @@
 
 #include "audit/audit.h"
 #include "base/output.h"
+#include "findings/verdict.h"
 
 namespace lintkeeper {
 
@@ -38,7 +39,7 @@ std::optional<Format> format_from_name(std::string_view name);
 
 // What a report says besides the findings.
 struct ReportSettings {
-  std::optional<std::uint64_t> fail_warnings;
+  WarningLimit limit;
   std::string_view tool_name;
   std::string_view tool_version;
 };

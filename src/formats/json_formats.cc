@@ -18,19 +18,12 @@ namespace lintkeeper {
 
 namespace {
 
-std::string_view severity_word(Severity severity) {
-  return severity == Severity::Error ? "error" : "warning";
-}
-
-// The kinds a report of the audit can hold: all but lintkeeper's JUnit file.
-constexpr bool is_audit_kind(const KindInfo& kind) { return kind.kind != MessageKind::JUNIT_WRITE; }
-
 // Each kind's index among the rules of a SARIF report, which list the audit's kinds in order.
 constexpr std::array<std::uint64_t, KIND_COUNT> make_rule_indices() {
   std::array<std::uint64_t, KIND_COUNT> indices{};
   std::uint64_t next = 0;
   for (const KindInfo& kind : MESSAGE_KINDS) {
-    indices[static_cast<std::size_t>(kind.kind)] = is_audit_kind(kind) ? next++ : 0;
+    indices[static_cast<std::size_t>(kind.kind)] = reported_by_audit(kind) ? next++ : 0;
   }
   return indices;
 }
@@ -73,7 +66,7 @@ void artifact_location(JsonWriter& json, const Audit& audit, const AuditedFile& 
 void sarif_rules(JsonWriter& json) {
   json.array([&] {
     for (const KindInfo& kind : MESSAGE_KINDS) {
-      if (!is_audit_kind(kind)) continue;
+      if (!reported_by_audit(kind)) continue;
       const std::string_view page = kind_doc(kind.kind);
       json.object([&] {
         json.key("id").value(kind.name);
@@ -93,19 +86,19 @@ void sarif_rules(JsonWriter& json) {
   });
 }
 
-void sarif_result(JsonWriter& json, const Audit& audit, const AuditedFile& file, const Finding& f) {
+void sarif_result(JsonWriter& json, const Audit& audit, const AuditedFile& file,
+                  const ReportedFinding& f) {
   json.object([&] {
-    json.key("ruleId").value(kind_name(f.kind));
-    json.key("ruleIndex").value(kRuleIndex[static_cast<std::size_t>(f.kind)]);
-    json.key("level").value(severity_word(f.severity()));
-    json.key("message").object([&] { json.key("text").value(f.text); });
+    json.key("ruleId").value(kind_name(f.kind()));
+    json.key("ruleIndex").value(kRuleIndex[static_cast<std::size_t>(f.kind())]);
+    json.key("level").value(f.severity());
+    json.key("message").object([&] { json.key("text").value(f.text()); });
     json.key("locations").array([&] {
       json.object([&] {
         json.key("physicalLocation").object([&] {
           json.key("artifactLocation");
           artifact_location(json, audit, file);
-          // A finding about the whole file points at its first line, as in the other formats.
-          json.key("region").object([&] { json.key("startLine").value(f.line > 0 ? f.line : 1); });
+          json.key("region").object([&] { json.key("startLine").value(f.report_line()); });
         });
       });
     });
@@ -130,28 +123,29 @@ void write_json(const Audit& audit, const ReportSettings& settings, Output& out)
     } else {
       json.value(lossy_utf8(audit.root));
     }
-    json.key("errors").value(audit.errors());
-    json.key("warnings").value(audit.warnings());
-    json.key("status").value(static_cast<std::uint64_t>(audit.exit_status(settings.fail_warnings)));
+    const Counts counts = audit.counts();
+    json.key("errors").value(counts.errors);
+    json.key("warnings").value(counts.warnings);
+    json.key("status").value(static_cast<std::uint64_t>(settings.limit.exit_status(counts)));
     json.key("files").array([&] {
       for (const AuditedFile& file : audit.files) {
         json.object([&] {
           json.key("path").value(lossy_utf8(report_path(audit, file)));
           json.key("reading").value(file.reading);
-          json.key("errors").value(file.report->errors());
-          json.key("warnings").value(file.report->warnings());
+          json.key("errors").value(file.findings->counts().errors);
+          json.key("warnings").value(file.findings->counts().warnings);
           json.key("findings").array([&] {
-            for_each_finding(file, [&](const Finding& f) {
+            for_each_finding(file, [&](const ReportedFinding& f) {
               json.object([&] {
-                json.key("kind").value(kind_name(f.kind));
-                json.key("severity").value(severity_word(f.severity()));
+                json.key("kind").value(kind_name(f.kind()));
+                json.key("severity").value(f.severity());
                 json.key("line");
-                if (f.line > 0) {
-                  json.value(f.line);
+                if (f.line() > 0) {
+                  json.value(f.line());
                 } else {
                   json.null();
                 }
-                json.key("text").value(f.text);
+                json.key("text").value(f.text());
                 json.key("line_text");
                 if (f.line_text.data() != nullptr) {
                   json.value(f.line_text);
@@ -196,7 +190,8 @@ void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out
         }
         json.key("results").array([&] {
           for (const AuditedFile& file : audit.files) {
-            for_each_finding(file, [&](const Finding& f) { sarif_result(json, audit, file, f); });
+            for_each_finding(file,
+                             [&](const ReportedFinding& f) { sarif_result(json, audit, file, f); });
           }
         });
       });
@@ -206,20 +201,24 @@ void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out
 }
 
 // GitLab's Code Quality report: errors are major issues, warnings minor ones.
+std::string_view code_quality_severity(Severity severity) {
+  return severity == Severity::Error ? "major" : "minor";
+}
+
 void write_code_quality(const Audit& audit, Output& out) {
   JsonWriter json(out);
   json.array([&] {
     for (const AuditedFile& file : audit.files) {
       const std::string path = lossy_utf8(report_path(audit, file));
-      for_each_finding(file, [&](const Finding& f) {
+      for_each_finding(file, [&](const ReportedFinding& f) {
         json.object([&] {
-          json.key("description").value(f.text);
-          json.key("check_name").value(kind_name(f.kind));
+          json.key("description").value(f.text());
+          json.key("check_name").value(kind_name(f.kind()));
           json.key("fingerprint").value(f.fingerprint);
-          json.key("severity").value(f.severity() == Severity::Error ? "major" : "minor");
+          json.key("severity").value(code_quality_severity(f.finding.severity()));
           json.key("location").object([&] {
             json.key("path").value(path);
-            json.key("lines").object([&] { json.key("begin").value(f.line > 0 ? f.line : 1); });
+            json.key("lines").object([&] { json.key("begin").value(f.report_line()); });
           });
         });
       });

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "report/message_kind.h"
+#include "findings/message_kind.h"
 
 namespace lintkeeper {
 

@@ -1,8 +1,6 @@
 // Reads a file one line at a time through an 8192-byte buffer.
 #include "run/line_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -15,19 +13,13 @@
 namespace lintkeeper {
 
 bool LineReader::fill() {
-  while (true) {
-    const ssize_t n = ::read(fd_, buffer_, kSize);
-    if (n < 0) {
-      if (errno == EINTR) continue;  // interrupted by a signal: read again
-      error_ = errno;
-      return false;
-    }
-    begin_ = 0;
-    end_ = static_cast<std::size_t>(n);
-    if (n == 0) eof_ = true;
-    scan();
-    return n > 0;
-  }
+  const long n = file_.read(buffer_, kSize, error_);
+  if (n < 0) return false;
+  begin_ = 0;
+  end_ = static_cast<std::size_t>(n);
+  if (n == 0) eof_ = true;
+  scan();
+  return n > 0;
 }
 
 void LineReader::scan() {

@@ -7,13 +7,15 @@
 #include <memory>
 #include <string_view>
 
+#include "base/file_system.h"
+
 namespace lintkeeper {
 
 class LineReader {
  public:
   enum class Status { Line, End, Error };
 
-  explicit LineReader(int fd) : fd_(fd) {}
+  explicit LineReader(ReadableFile& file) : file_(file) {}
 
   // Sets line to the next line, its line feed included when it has one. The view stays
   // valid until the next call. On Error, error() holds the errno of the failed read (ENOMEM
@@ -31,7 +33,7 @@ class LineReader {
   void scan();  // fills newlines_ and buffer_ascii_ for the bytes read
   std::size_t find_newline(std::size_t from) const;  // index in the buffer, or end_
 
-  int fd_;
+  ReadableFile& file_;
   int error_ = 0;
   bool eof_ = false;
   bool buffer_ascii_ = false;

@@ -2,15 +2,14 @@
 // and what it knows of a line being plain ASCII.
 #include "run/line_reader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "base/memory_file_system.h"
 
 namespace lintkeeper {
 namespace {
@@ -20,18 +19,14 @@ struct Read {
   std::vector<bool> ascii;
 };
 
-// Writes text to a temporary file and reads it back line by line.
+// Reads text back line by line from a file.
 Read read_all(const std::string& text) {
   Read read;
-  FILE* file = std::tmpfile();
-  if (file == nullptr) {
-    ADD_FAILURE() << "no temporary file";
-    return read;
-  }
-  EXPECT_EQ(std::fwrite(text.data(), 1, text.size(), file), text.size());
-  std::fflush(file);
-  std::rewind(file);
-  LineReader reader(fileno(file));
+  MemoryFileSystem fs;
+  fs.add_file("crontab", text);
+  std::unique_ptr<ReadableFile> file;
+  EXPECT_EQ(fs.open("crontab", file), 0);
+  LineReader reader(*file);
   std::string_view line;
   LineReader::Status status;
   while ((status = reader.next(line)) == LineReader::Status::Line) {
@@ -39,7 +34,6 @@ Read read_all(const std::string& text) {
     read.ascii.push_back(reader.line_is_ascii());
   }
   EXPECT_EQ(status, LineReader::Status::End);
-  std::fclose(file);
   return read;
 }
 
@@ -93,14 +87,13 @@ TEST(LineReader, KnowsAsciiLinesOnlyWhenTheirBufferIsAscii) {
 
 // A read that fails ends the lines with Error and its errno; nothing is handed out.
 TEST(LineReader, ReadErrorEndsTheLines) {
-  const int fd = ::open("/", O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(fd, 0);
-  LineReader reader(fd);
+  std::unique_ptr<ReadableFile> dir;
+  ASSERT_EQ(disk().open("/", dir), 0);
+  LineReader reader(*dir);
   std::string_view line;
   EXPECT_EQ(reader.next(line), LineReader::Status::Error);
   EXPECT_EQ(reader.error(), EISDIR);
   EXPECT_EQ(reader.next(line), LineReader::Status::Error);
-  ::close(fd);
 }
 
 }  // namespace

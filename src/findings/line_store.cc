@@ -1,11 +1,11 @@
 // Compact storage of the kept line records.
 //
-// A record is: varint number step, varint text size, text, varint message count, then per
-// message a byte for its kind, varint size, text.
+// A record is: varint number step, varint text size, text, varint finding count, then per
+// finding a byte for its kind, varint size, text.
 // The number step is the record's number less the previous record's number, less one (mod
 // 2^64): 0, one byte, for consecutive lines.
 // A record never spans two chunks.
-#include "report/line_store.h"
+#include "findings/line_store.h"
 
 #include <sys/mman.h>
 
@@ -18,6 +18,8 @@
 namespace lintkeeper {
 
 namespace {
+
+static_assert(KIND_COUNT <= 256, "a record holds a finding's kind in a byte");
 
 char* put_varint(char* p, std::uint64_t v) {
   while (v >= 0x80) {
@@ -91,18 +93,18 @@ char* LineStore::reserve(std::size_t size) {
 }
 
 void LineStore::append(std::uint64_t number, std::string_view text,
-                       std::span<const LineMessage> messages) {
+                       std::span<const Finding> findings) {
   // Room for the longest encoding; only what is written is kept.
   constexpr std::size_t kVarint = 10;
   std::size_t room = 3 * kVarint + text.size();
-  for (const LineMessage& m : messages) room += 1 + kVarint + m.text.size();
+  for (const Finding& m : findings) room += 1 + kVarint + m.text.size();
 
   char* const start = reserve(room);
   char* p = put_varint(start, number - last_number_ - 1);
   last_number_ = number;
   p = put_text(p, text);
-  p = put_varint(p, messages.size());
-  for (const LineMessage& m : messages) {
+  p = put_varint(p, findings.size());
+  for (const Finding& m : findings) {
     *p++ = static_cast<char>(m.kind);
     p = put_text(p, m.text);
   }
@@ -123,13 +125,13 @@ bool LineStore::Cursor::next(LineRecord& record) {
   p = get_text(p, record.text);
   std::uint64_t count = 0;
   p = get_varint(p, count);
-  messages_.clear();
+  findings_.clear();
   for (std::uint64_t i = 0; i < count; ++i) {
-    LineMessage m{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++))};
-    p = get_text(p, m.text);
-    messages_.push_back(m);
+    Finding f{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++)), record.number};
+    p = get_text(p, f.text);
+    findings_.push_back(f);
   }
-  record.messages = messages_;
+  record.findings = findings_;
   offset_ += static_cast<std::size_t>(p - start);
   return true;
 }

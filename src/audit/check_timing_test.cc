@@ -1,5 +1,5 @@
 // Tests check_timing: schedules that never run, run on leap days only, on either day, unevenly.
-#include "fields/check_timing.h"
+#include "audit/check_timing.h"
 
 #include <array>
 #include <cstddef>
@@ -10,47 +10,28 @@
 
 #include <gtest/gtest.h>
 
-#include "base/output.h"
-#include "fields/parse_field.h"
-#include "report/report.h"
+#include "testing/findings.h"
 
 namespace lintkeeper {
 namespace {
+
+using testing::Found;
+using testing::schedule_of;
 
 constexpr MessageKind NEVER = MessageKind::NEVER_FIRES;
 constexpr MessageKind LEAP = MessageKind::LEAP_DAY_ONLY;
 constexpr MessageKind OR = MessageKind::DAY_OR;
 constexpr MessageKind STEP = MessageKind::UNEVEN_STEP;
 
-struct Message {
-  MessageKind kind;
-  std::string text;
-  friend bool operator==(const Message&, const Message&) = default;
-  friend std::ostream& operator<<(std::ostream& os, const Message& m) {
-    return os << kind_name(m.kind) << ": " << m.text;
-  }
-};
-
 struct Case {
   std::string_view schedule;  // the five field texts, separated by single spaces
-  std::vector<Message> messages;
+  std::vector<Found> messages;
 };
 
-std::vector<Message> check(std::string_view text) {
-  std::array<std::string_view, Schedule::kFieldCount> fields;
-  for (std::string_view& field : fields) {
-    const std::size_t space = text.find(' ');
-    field = text.substr(0, space);
-    text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
-  }
-  Output out;
-  Report report(out, /*quiet=*/true);
-  check_timing(parse_schedule(fields), report);
-  std::vector<Message> messages;
-  for (const LineMessage& m : report.line_messages()) {
-    messages.push_back({m.kind, std::string(m.text)});
-  }
-  return messages;
+std::vector<Found> check(std::string_view schedule) {
+  LineFindings found;
+  check_timing(schedule_of(schedule), found);
+  return testing::found(found.all());
 }
 
 const std::vector<Case> kCases = {

@@ -1,4 +1,5 @@
-// Message kinds: every kind of finding, its name, severity, scope and description.
+// Message kinds: every kind of finding, its name, severity, scope, the programs that report it
+// and its description; and the words of the two severities.
 #pragma once
 
 #include <algorithm>
@@ -13,12 +14,36 @@ namespace lintkeeper {
 
 enum class Severity : std::uint8_t { Warning = 0, Error = 1 };
 
+struct SeverityInfo {
+  Severity severity;
+  std::string_view word;  // "error", as the reports for tools name it
+  char letter;            // 'E', as the text reports mark a finding ('e' under a line)
+};
+
+inline constexpr auto SEVERITIES = std::to_array<SeverityInfo>({
+    {Severity::Warning, "warning", 'W'},
+    {Severity::Error, "error", 'E'},
+});
+static_assert(SEVERITIES[static_cast<std::size_t>(Severity::Warning)].severity ==
+                  Severity::Warning &&
+              SEVERITIES[static_cast<std::size_t>(Severity::Error)].severity == Severity::Error);
+
+constexpr std::string_view severity_word(Severity severity) {
+  return SEVERITIES[static_cast<std::size_t>(severity)].word;
+}
+constexpr char severity_letter(Severity severity) {
+  return SEVERITIES[static_cast<std::size_t>(severity)].letter;
+}
+
 // Who names a kind, and how it can be switched off.
 enum class Scope : std::uint8_t {
   Line,  // a finding on a line: named in the report, switched off by an in-file command
   File,  // a finding about the file as a whole: lintkeeper's report shows its text alone
-  Host,  // a finding of lintkeeper-audit only: how cron and run-parts treat a file or a job
+  Host,  // a finding about how cron and run-parts treat a file or a job
 };
+
+// Which programs report a kind.
+enum class Programs : std::uint8_t { Both, Lintkeeper, Audit };
 
 // The line kinds come first, in the order in which in-file commands look names up.
 enum class MessageKind : std::uint8_t {
@@ -62,74 +87,76 @@ struct KindInfo {
   std::string_view name;
   Severity severity;
   Scope scope;
+  Programs programs;
   std::string_view description;  // one line, as the help lists it
 };
 
 inline constexpr auto MESSAGE_KINDS = std::to_array<KindInfo>({
-    {MessageKind::BARE_PERCENT, "BARE_PERCENT", Severity::Warning, Scope::Line,
+    {MessageKind::BARE_PERCENT, "BARE_PERCENT", Severity::Warning, Scope::Line, Programs::Both,
      "a % that is not escaped in the command"},
     {MessageKind::LINTKEEPER_ERROR, "LINTKEEPER_ERROR", Severity::Error, Scope::Line,
-     "a bad `# lintkeeper:` command"},
+     Programs::Both, "a bad `# lintkeeper:` command"},
     {MessageKind::FIELD_PARSE_ERROR, "FIELD_PARSE_ERROR", Severity::Error, Scope::Line,
-     "a time field that does not parse"},
+     Programs::Both, "a time field that does not parse"},
     {MessageKind::FIELD_VALUE_ERROR, "FIELD_VALUE_ERROR", Severity::Error, Scope::Line,
-     "a time field with a value out of its limits"},
-    {MessageKind::INVALID_AT, "INVALID_AT", Severity::Error, Scope::Line, "an unknown @ directive"},
-    {MessageKind::INVALID_USER, "INVALID_USER", Severity::Error, Scope::Line,
+     Programs::Both, "a time field with a value out of its limits"},
+    {MessageKind::INVALID_AT, "INVALID_AT", Severity::Error, Scope::Line, Programs::Both,
+     "an unknown @ directive"},
+    {MessageKind::INVALID_USER, "INVALID_USER", Severity::Error, Scope::Line, Programs::Both,
      "a user name that can not be a user name"},
-    {MessageKind::LINE_ERROR, "LINE_ERROR", Severity::Error, Scope::Line,
+    {MessageKind::LINE_ERROR, "LINE_ERROR", Severity::Error, Scope::Line, Programs::Both,
      "a line that is not understood at all"},
-    {MessageKind::QUOTE_VALUES, "QUOTE_VALUES", Severity::Error, Scope::Line,
+    {MessageKind::QUOTE_VALUES, "QUOTE_VALUES", Severity::Error, Scope::Line, Programs::Both,
      "an empty variable assignment"},
-    {MessageKind::SHELL_VAR, "SHELL_VAR", Severity::Warning, Scope::Line,
+    {MessageKind::SHELL_VAR, "SHELL_VAR", Severity::Warning, Scope::Line, Programs::Both,
      "a shell-like variable assignment"},
-    {MessageKind::USER_NOT_FOUND, "USER_NOT_FOUND", Severity::Warning, Scope::Line,
+    {MessageKind::USER_NOT_FOUND, "USER_NOT_FOUND", Severity::Warning, Scope::Line, Programs::Both,
      "a user that is not in the password database"},
     {MessageKind::HOURS_NOT_MINUTES, "HOURS_NOT_MINUTES", Severity::Warning, Scope::Line,
-     "a fixed hour with every minute"},
-    {MessageKind::COMMENT, "COMMENT", Severity::Error, Scope::Line,
+     Programs::Both, "a fixed hour with every minute"},
+    {MessageKind::COMMENT, "COMMENT", Severity::Error, Scope::Line, Programs::Both,
      "a comment at the end of a variable assignment"},
-    {MessageKind::FILE_MISSING, "FILE_MISSING", Severity::Error, Scope::File,
+    {MessageKind::FILE_MISSING, "FILE_MISSING", Severity::Error, Scope::File, Programs::Both,
      "a crontab that does not exist"},
-    {MessageKind::FILE_NAME, "FILE_NAME", Severity::Warning, Scope::File,
+    {MessageKind::FILE_NAME, "FILE_NAME", Severity::Warning, Scope::File, Programs::Both,
      "a file name that cron skips"},
-    {MessageKind::READ_ERROR, "READ_ERROR", Severity::Error, Scope::File,
+    {MessageKind::READ_ERROR, "READ_ERROR", Severity::Error, Scope::File, Programs::Both,
      "a crontab that can not be opened or read"},
-    {MessageKind::INVALID_UTF8, "INVALID_UTF8", Severity::Error, Scope::File,
+    {MessageKind::INVALID_UTF8, "INVALID_UTF8", Severity::Error, Scope::File, Programs::Both,
      "a line that is not valid UTF-8"},
-    {MessageKind::MISSING_NEWLINE, "MISSING_NEWLINE", Severity::Error, Scope::File,
+    {MessageKind::MISSING_NEWLINE, "MISSING_NEWLINE", Severity::Error, Scope::File, Programs::Both,
      "a last line without a line feed"},
-    {MessageKind::JUNIT_WRITE, "JUNIT_WRITE", Severity::Error, Scope::File,
+    {MessageKind::JUNIT_WRITE, "JUNIT_WRITE", Severity::Error, Scope::File, Programs::Lintkeeper,
      "a JUnit file that can not be written"},
-    {MessageKind::FILE_OWNER, "FILE_OWNER", Severity::Error, Scope::Host,
+    {MessageKind::FILE_OWNER, "FILE_OWNER", Severity::Error, Scope::Host, Programs::Audit,
      "a crontab cron skips for its owner"},
-    {MessageKind::FILE_MODE, "FILE_MODE", Severity::Error, Scope::Host,
+    {MessageKind::FILE_MODE, "FILE_MODE", Severity::Error, Scope::Host, Programs::Audit,
      "a crontab cron skips for its mode"},
-    {MessageKind::FILE_LINKS, "FILE_LINKS", Severity::Error, Scope::Host,
+    {MessageKind::FILE_LINKS, "FILE_LINKS", Severity::Error, Scope::Host, Programs::Audit,
      "a crontab with more than one hard link"},
-    {MessageKind::FILE_TYPE, "FILE_TYPE", Severity::Error, Scope::Host,
+    {MessageKind::FILE_TYPE, "FILE_TYPE", Severity::Error, Scope::Host, Programs::Audit,
      "an entry that is not a regular file where cron expects one"},
-    {MessageKind::ORPHAN, "ORPHAN", Severity::Error, Scope::Host,
+    {MessageKind::ORPHAN, "ORPHAN", Severity::Error, Scope::Host, Programs::Audit,
      "a spool crontab named after no user"},
-    {MessageKind::TOO_MANY_LINES, "TOO_MANY_LINES", Severity::Error, Scope::Host,
+    {MessageKind::TOO_MANY_LINES, "TOO_MANY_LINES", Severity::Error, Scope::Host, Programs::Audit,
      "a crontab longer than cron reads"},
-    {MessageKind::CARRIAGE_RETURN, "CARRIAGE_RETURN", Severity::Error, Scope::Host,
+    {MessageKind::CARRIAGE_RETURN, "CARRIAGE_RETURN", Severity::Error, Scope::Host, Programs::Audit,
      "a carriage return that cron keeps in a command or value"},
-    {MessageKind::CRON_REJECTS, "CRON_REJECTS", Severity::Error, Scope::Host,
+    {MessageKind::CRON_REJECTS, "CRON_REJECTS", Severity::Error, Scope::Host, Programs::Audit,
      "a line that cron refuses to load"},
-    {MessageKind::IGNORED_BY_CRON, "IGNORED_BY_CRON", Severity::Error, Scope::Host,
+    {MessageKind::IGNORED_BY_CRON, "IGNORED_BY_CRON", Severity::Error, Scope::Host, Programs::Audit,
      "a file of which cron runs nothing"},
-    {MessageKind::RUN_PARTS_NAME, "RUN_PARTS_NAME", Severity::Error, Scope::Host,
+    {MessageKind::RUN_PARTS_NAME, "RUN_PARTS_NAME", Severity::Error, Scope::Host, Programs::Audit,
      "a script run-parts skips for its name"},
-    {MessageKind::RUN_PARTS_EXEC, "RUN_PARTS_EXEC", Severity::Error, Scope::Host,
+    {MessageKind::RUN_PARTS_EXEC, "RUN_PARTS_EXEC", Severity::Error, Scope::Host, Programs::Audit,
      "a script run-parts skips as not executable"},
-    {MessageKind::NEVER_FIRES, "NEVER_FIRES", Severity::Error, Scope::Host,
+    {MessageKind::NEVER_FIRES, "NEVER_FIRES", Severity::Error, Scope::Host, Programs::Audit,
      "a schedule that never matches"},
-    {MessageKind::LEAP_DAY_ONLY, "LEAP_DAY_ONLY", Severity::Warning, Scope::Host,
+    {MessageKind::LEAP_DAY_ONLY, "LEAP_DAY_ONLY", Severity::Warning, Scope::Host, Programs::Audit,
      "a schedule that matches only on 29 February"},
-    {MessageKind::DAY_OR, "DAY_OR", Severity::Warning, Scope::Host,
+    {MessageKind::DAY_OR, "DAY_OR", Severity::Warning, Scope::Host, Programs::Audit,
      "a day of month and a day of week, either of which runs the job"},
-    {MessageKind::UNEVEN_STEP, "UNEVEN_STEP", Severity::Warning, Scope::Host,
+    {MessageKind::UNEVEN_STEP, "UNEVEN_STEP", Severity::Warning, Scope::Host, Programs::Audit,
      "a step that does not divide its field"},
 });
 
@@ -170,6 +197,17 @@ static_assert(detail::rows_follow_enum_order(), "MESSAGE_KINDS rows follow the e
 static_assert(detail::names_are_unique());
 static_assert(detail::line_kinds_come_first());
 
+namespace detail {
+// The kinds of how cron treats a file or a job are the audit's alone.
+constexpr bool host_kinds_are_the_audits() {
+  for (const KindInfo& k : MESSAGE_KINDS) {
+    if (k.scope == Scope::Host && k.programs != Programs::Audit) return false;
+  }
+  return true;
+}
+}  // namespace detail
+static_assert(detail::host_kinds_are_the_audits());
+
 // The kinds an in-file command can name: the first LINE_KIND_COUNT kinds.
 inline constexpr std::size_t LINE_KIND_COUNT = detail::count_of(Scope::Line);
 
@@ -209,6 +247,12 @@ constexpr const KindInfo& kind_info(MessageKind kind) {
 }
 constexpr std::string_view kind_name(MessageKind kind) { return kind_info(kind).name; }
 constexpr Severity severity_of(MessageKind kind) { return kind_info(kind).severity; }
+constexpr bool reported_by_lintkeeper(const KindInfo& kind) {
+  return kind.programs != Programs::Audit;
+}
+constexpr bool reported_by_audit(const KindInfo& kind) {
+  return kind.programs != Programs::Lintkeeper;
+}
 // Whether lintkeeper's reports show the kind's name with its text: all but the file kinds.
 constexpr bool named_in_reports(MessageKind kind) { return kind_info(kind).scope != Scope::File; }
 

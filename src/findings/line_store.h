@@ -1,5 +1,5 @@
 // Compact storage of the kept line records: one growing set of chunks, a few bytes of
-// header per line, messages stored only for lines that have any.
+// header per line, findings stored only for lines that have any.
 #pragma once
 
 #include <cstddef>
@@ -9,33 +9,17 @@
 #include <string_view>
 #include <vector>
 
-#include "report/message_kind.h"
+#include "findings/finding.h"
 
 namespace lintkeeper {
 
-// One message. The text is owned by whatever holds the message (the Report or its store).
-struct LineMessage {
-  std::string_view text;
-  MessageKind kind;
-  std::uint64_t line = 0;  // a message about the file: the line it concerns, or 0
-
-  Severity severity() const { return severity_of(kind); }
-};
-
-// The kept result of one valid line.
-struct LineRecord {
-  std::uint64_t number;
-  std::string_view text;                  // the trimmed line text
-  std::span<const LineMessage> messages;  // errors first, then warnings
-};
-
 class LineStore {
  public:
-  void append(std::uint64_t number, std::string_view text, std::span<const LineMessage> messages);
+  void append(std::uint64_t number, std::string_view text, std::span<const Finding> findings);
   std::size_t size() const { return count_; }
 
   // Walks the records in file order. The record's views stay valid while the store lives,
-  // except its message list, which is rebuilt by each call to next().
+  // except its finding list, which is rebuilt by each call to next().
   class Cursor {
    public:
     explicit Cursor(const LineStore& store) : store_(store) {}
@@ -46,7 +30,7 @@ class LineStore {
     std::size_t chunk_ = 0;
     std::size_t offset_ = 0;
     std::uint64_t last_number_ = 0;
-    std::vector<LineMessage> messages_;
+    std::vector<Finding> findings_;
   };
   Cursor cursor() const { return Cursor(*this); }
 

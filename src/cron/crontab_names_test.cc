@@ -1,6 +1,6 @@
-// Tests the file-name rule of check_file: which path component is the name, and which names
-// cron processes.
-#include "run/check_file.h"
+// Tests the names of crontabs: which path component is the name, which names cron reads and
+// which lintkeeper lets pass.
+#include "cron/crontab_names.h"
 
 #include <optional>
 #include <string_view>
@@ -44,45 +44,48 @@ TEST(FileNameOf, LastOrdinaryComponent) {
 
 struct RuleCase {
   std::string_view name;
-  bool accepted;
+  bool lintkeeper;  // lintkeeper lets it pass
+  bool cron;        // cron reads it
 };
 
 constexpr RuleCase kRule[] = {
     // Letters, digits, '-' and '_' only.
-    {"backup", true},
-    {"my-job_2", true},
-    {"", true},
-    {"Z9", true},
-    {"jörg", false},  // a letter outside ASCII
+    {"backup", true, true},
+    {"my-job_2", true, true},
+    {"", true, false},
+    {"Z9", true, true},
+    {"jörg", false, false},  // a letter outside ASCII
     // The text after the last '.' is "disabled", "cron" or "in".
-    {"foo.disabled", true},
-    {"foo.cron", true},
-    {"crontab.in", true},
-    {".in", true},
-    {"a b.in", true},
-    {"foo.in.txt", false},
-    {"foo.IN", false},
-    {"foo.cron.bak", false},
+    {"foo.disabled", true, false},
+    {"foo.cron", true, false},
+    {"crontab.in", true, false},
+    {".in", true, false},
+    {"a b.in", true, false},
+    {"foo.in.txt", false, false},
+    {"foo.IN", false, false},
+    {"foo.cron.bak", false, false},
     // "cron.d" itself, and NAME.cron.d without white space in NAME.
-    {"cron.d", true},
-    {"x.cron.d", true},
-    {"a.b.cron.d", true},
-    {"my job.cron.d", false},
-    {"my\u00A0job.cron.d", false},
-    {"my\u3000job.cron.d", false},
-    {".cron.d", false},
-    {"x.cron.D", false},
+    {"cron.d", true, false},
+    {"x.cron.d", true, false},
+    {"a.b.cron.d", true, false},
+    {"my job.cron.d", false, false},
+    {"my\u00A0job.cron.d", false, false},
+    {"my\u3000job.cron.d", false, false},
+    {".cron.d", false, false},
+    {"x.cron.D", false, false},
     // Anything else.
-    {"foo.txt", false},
-    {"foo.bak", false},
-    {"with space", false},
-    {"crontab~", false},
+    {"foo.txt", false, false},
+    {"foo.bak", false, false},
+    {"with space", false, false},
+    {"crontab~", false, false},
+    {"backup.dpkg-old", false, false},
 };
 
-TEST(FileNameIsAccepted, Rules) {
+TEST(CrontabNames, LintkeepersRuleAndCrons) {
   for (const RuleCase& c : kRule) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(file_name_is_accepted(c.name), c.accepted);
+    EXPECT_EQ(lintkeeper_accepts_name(c.name), c.lintkeeper);
+    EXPECT_EQ(cron_reads_name(c.name), c.cron);
   }
 }
 

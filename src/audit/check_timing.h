@@ -1,8 +1,8 @@
 // Timing checks: when cron really runs a schedule, and where that differs from how it reads.
 #pragma once
 
+#include "findings/finding.h"
 #include "grammar/line.h"
-#include "report/report.h"
 
 namespace lintkeeper {
 
@@ -10,6 +10,6 @@ namespace lintkeeper {
 // schedule. Only for a schedule on which check_fields reports no error (every field parsed,
 // every value in its limits). Allocates nothing itself: a schedule without findings costs a
 // few bit operations a field.
-void check_timing(const Schedule& schedule, Report& report);
+void check_timing(const Schedule& schedule, LineFindings& found);
 
 }  // namespace lintkeeper

@@ -1,5 +1,5 @@
 // Timing checks, worked out on bit sets of the values of each field.
-#include "fields/check_timing.h"
+#include "audit/check_timing.h"
 
 #include <array>
 #include <bit>
@@ -334,36 +334,36 @@ std::string months_without_days(const Timing& t) {
                      Words{.bits = t.days, .last_joint = " or "});
 }
 
-bool report_empty(const Schedule& schedule, std::size_t column, Report& report) {
-  report.add(MessageKind::NEVER_FIRES,
-             "Cron will never run this: \"{}\" in field \"{}\" selects no {}, as cron does not "
-             "wrap a range past {}.",
-             schedule.fields[column].text, TIME_FIELDS[column].display_name, WORDINGS[column].unit,
-             column == kMonth ? MONTH_WORDS.back() : WEEKDAY_WORDS.back());
+bool report_empty(const Schedule& schedule, std::size_t column, LineFindings& found) {
+  found.add(MessageKind::NEVER_FIRES,
+            "Cron will never run this: \"{}\" in field \"{}\" selects no {}, as cron does not "
+            "wrap a range past {}.",
+            schedule.fields[column].text, TIME_FIELDS[column].display_name, WORDINGS[column].unit,
+            column == kMonth ? MONTH_WORDS.back() : WEEKDAY_WORDS.back());
   return true;
 }
 
 // NEVER_FIRES for a month or day of week field that selects nothing where that stops every
 // run, or for days of the month that no listed month has; LEAP_DAY_ONLY when only 29
 // February is left. Returns whether cron never runs the schedule.
-bool check_days_exist(const Schedule& schedule, const Timing& t, Report& report) {
-  if (t.months == 0) return report_empty(schedule, kMonth, report);
-  if (t.week == 0 && t.day_star) return report_empty(schedule, kWeekday, report);
+bool check_days_exist(const Schedule& schedule, const Timing& t, LineFindings& found) {
+  if (t.months == 0) return report_empty(schedule, kMonth, found);
+  if (t.week == 0 && t.day_star) return report_empty(schedule, kWeekday, found);
   // Unless the days of the month decide alone, each listed day of the week comes.
   if (!t.week_star && t.week != 0) return false;
   if (some_month_has(t.days, t.months)) return false;
   if ((t.months & bit(kFebruary)) && (t.days & bit(29))) {
-    report.add(MessageKind::LEAP_DAY_ONLY,
-               "Cron will run this only on 29 February, which comes once in four years.");
+    found.add(MessageKind::LEAP_DAY_ONLY,
+              "Cron will run this only on 29 February, which comes once in four years.");
     return false;
   }
-  report.add(MessageKind::NEVER_FIRES, "Cron will never run this: {}.", months_without_days(t));
+  found.add(MessageKind::NEVER_FIRES, "Cron will never run this: {}.", months_without_days(t));
   return true;
 }
 
 // DAY_OR: both day fields restricted, so cron runs the job on the days either lists. Where no
 // listed month has a listed day of the month, the days of the week alone run it.
-void check_either_day(const Timing& t, Report& report) {
+void check_either_day(const Timing& t, LineFindings& found) {
   if (!t.either_day() || t.week == 0) return;
   const Wording& day = WORDINGS[kDay];
   const Words days{.bits = t.days, .one = day.one, .many = day.many};
@@ -372,13 +372,13 @@ void check_either_day(const Timing& t, Report& report) {
   const Words plural{
       .bits = t.week, .vocabulary = Vocabulary::Weekdays, .suffix = "s", .first = first};
   if (some_month_has(t.days, t.months)) {
-    report.add(MessageKind::DAY_OR,
-               "Cron runs this on {} of the month and on every {}, not only on {} that are {}.",
-               days, weekdays, plural, days);
+    found.add(MessageKind::DAY_OR,
+              "Cron runs this on {} of the month and on every {}, not only on {} that are {}.",
+              days, weekdays, plural, days);
     return;
   }
-  report.add(MessageKind::DAY_OR, "Cron runs this on every {}, not only on {} that are {}: {}.",
-             weekdays, plural, days, months_without_days(t));
+  found.add(MessageKind::DAY_OR, "Cron runs this on every {}, not only on {} that are {}: {}.",
+            weekdays, plural, days, months_without_days(t));
 }
 
 // A step over a whole turn of its field: first, first + step, ..., last.
@@ -428,23 +428,24 @@ bool turns_follow(const Schedule& schedule, std::size_t column, const Timing& t)
 }
 
 void report_step(const Field& field, std::size_t column, const Progression& p, Point from, Point to,
-                 std::uint64_t gap, Bits bits, Report& report) {
+                 std::uint64_t gap, Bits bits, LineFindings& found) {
   const Wording& w = WORDINGS[column];
-  report.add(MessageKind::UNEVEN_STEP,
-             "\"{}\" in field \"{}\" runs {} {}: from {} to {} is {} {}, not {}.", field.text,
-             TIME_FIELDS[column].display_name, w.at,
-             Words{.bits = bits,
-                   .vocabulary = w.vocabulary,
-                   .one = w.one,
-                   .many = w.many,
-                   .first = p.first % 7,
-                   .elide = true},
-             from, to, gap, gap == 1 ? w.unit : w.units, p.step);
+  found.add(MessageKind::UNEVEN_STEP,
+            "\"{}\" in field \"{}\" runs {} {}: from {} to {} is {} {}, not {}.", field.text,
+            TIME_FIELDS[column].display_name, w.at,
+            Words{.bits = bits,
+                  .vocabulary = w.vocabulary,
+                  .one = w.one,
+                  .many = w.many,
+                  .first = p.first % 7,
+                  .elide = true},
+            from, to, gap, gap == 1 ? w.unit : w.units, p.step);
 }
 
 // The days of the month turn at each month's end: the step from a month's last day run to
 // the 1st of the next month is shortest in the month that has the most days after it.
-void check_day_step(const Field& field, const Timing& t, const Progression& p, Report& report) {
+void check_day_step(const Field& field, const Timing& t, const Progression& p,
+                    LineFindings& found) {
   std::uint64_t gap = p.step, month = 0, last = 0;
   for (Bits m = t.months; m != 0; m &= m - 1) {
     if (!(t.months & bit(next_month(lowest(m))))) continue;
@@ -458,36 +459,36 @@ void check_day_step(const Field& field, const Timing& t, const Progression& p, R
   }
   if (month == 0) return;
   report_step(field, kDay, p, Point{kDay, last, false, month},
-              Point{kDay, p.first, true, next_month(month)}, gap, t.days, report);
+              Point{kDay, p.first, true, next_month(month)}, gap, t.days, found);
 }
 
 // UNEVEN_STEP: a field of one step over its whole turn, where the runs at the end of one turn
 // and at the start of the next come closer than the step.
-void check_steps(const Schedule& schedule, const Timing& t, Report& report) {
+void check_steps(const Schedule& schedule, const Timing& t, LineFindings& found) {
   for (std::size_t column = 0; column < Schedule::kFieldCount; ++column) {
     const Field& field = schedule.fields[column];
     if (field.items.size() != 1) continue;
     const std::optional<Progression> p = whole_turn_step(column, field.items.front());
     if (!p || !turns_follow(schedule, column, t)) continue;
     if (column == kDay) {
-      check_day_step(field, t, *p, report);
+      check_day_step(field, t, *p, found);
       continue;
     }
     // In the week a last value of 7 is the first, 0, again: the runs are a week apart.
     const std::uint64_t gap = p->first + WORDINGS[column].turn - p->last;
     if (gap == 0 || gap >= p->step) continue;
     report_step(field, column, *p, Point{column, p->last, false, 0},
-                Point{column, p->first, true, 0}, gap, field_bits(schedule, column), report);
+                Point{column, p->first, true, 0}, gap, field_bits(schedule, column), found);
   }
 }
 
 }  // namespace
 
-void check_timing(const Schedule& schedule, Report& report) {
+void check_timing(const Schedule& schedule, LineFindings& found) {
   const Timing t = timing_of(schedule);
-  if (check_days_exist(schedule, t, report)) return;
-  check_either_day(t, report);
-  check_steps(schedule, t, report);
+  if (check_days_exist(schedule, t, found)) return;
+  check_either_day(t, found);
+  check_steps(schedule, t, found);
 }
 
 }  // namespace lintkeeper

@@ -1,5 +1,5 @@
 // Tests line_kind_from_name.
-#include "report/message_kind.h"
+#include "findings/message_kind.h"
 
 #include <gtest/gtest.h>
 

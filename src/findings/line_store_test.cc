@@ -1,6 +1,6 @@
 // Tests the record store: records come back as they went in, across many chunks, with
 // records larger than a chunk and numbers of every varint length.
-#include "report/line_store.h"
+#include "findings/line_store.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ struct Kept {
   std::vector<std::string> messages;  // "KIND text"
 };
 
-std::string describe(const LineMessage& m) {
+std::string describe(const Finding& m) {
   return std::string(kind_name(m.kind)) + " " + std::string(m.text);
 }
 
@@ -29,11 +29,11 @@ TEST(LineStore, GivesBackEveryRecordInOrder) {
     Kept kept{numbers[i % 6] + (i % 6 == 5 ? 0 : static_cast<std::uint64_t>(i)), "", {}};
     // Mostly short lines; now and then one larger than any chunk.
     kept.text = i % 5000 == 7 ? std::string((9 << 20) + i, 'x') : std::string(i % 90, 'a' + i % 26);
-    std::vector<LineMessage> messages;
+    std::vector<Finding> messages;
     std::vector<std::string> texts;
     for (int m = 0; m < i % 4; ++m) texts.push_back(std::string(m * 50 + i % 7, 'm'));
     for (int m = 0; m < i % 4; ++m) {
-      messages.push_back({texts[m], static_cast<MessageKind>((m + i) % KIND_COUNT)});
+      messages.push_back({texts[m], static_cast<MessageKind>((m + i) % KIND_COUNT), kept.number});
       kept.messages.push_back(describe(messages.back()));
     }
     store.append(kept.number, kept.text, messages);
@@ -47,7 +47,7 @@ TEST(LineStore, GivesBackEveryRecordInOrder) {
     EXPECT_EQ(record.number, kept.number);
     ASSERT_EQ(record.text, kept.text);
     std::vector<std::string> messages;
-    for (const LineMessage& m : record.messages) messages.push_back(describe(m));
+    for (const Finding& m : record.findings) messages.push_back(describe(m));
     EXPECT_EQ(messages, kept.messages);
   }
   EXPECT_FALSE(cursor.next(record));

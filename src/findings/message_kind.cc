@@ -1,5 +1,5 @@
 // Message kinds: name look-up.
-#include "report/message_kind.h"
+#include "findings/message_kind.h"
 
 namespace lintkeeper {
 

@@ -1,6 +1,6 @@
-// Tests the Report: line finishing and layout, dropped kinds, in-file commands, file
-// messages, the summary, quiet runs and the exit status.
-#include "report/report.h"
+// Tests the store of findings with lintkeeper's text report: line finishing and layout,
+// dropped kinds, in-file commands, file findings, the summary, quiet runs and the exit status.
+#include "findings/store.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "base/output.h"
+#include "formats/text_report.h"
 
 namespace lintkeeper {
 namespace {
@@ -31,20 +32,41 @@ struct Add {
   std::string_view text;
 };
 
-void add(Report& report, const Add& a) { report.add(a.kind, "{}", a.text); }
+// A store whose findings are printed as lintkeeper prints them, unless quiet.
+struct Printed {
+  explicit Printed(bool quiet = false) : store(FindingStore::Keep::All, quiet ? nullptr : &text) {}
+  Output out;
+  TextReport text{out};
+  FindingStore store;
+};
 
-// The kept records as "N TEXT" followed by one "  S: KIND: text" line per message.
-std::string kept_records(const Report& report) {
-  std::string out;
-  LineRecord record{};
-  for (LineStore::Cursor lines = report.lines(); lines.next(record);) {
+void add(FindingStore& store, const Add& a) { store.line().add(a.kind, "{}", a.text); }
+
+// Checks an in-file command on the current line and finishes it with the command.
+void command_line(FindingStore& store, std::uint64_t number, std::string_view text,
+                  const LintkeeperCmd& command) {
+  check_kind_switch(command, store.line());
+  store.finish_line(number, text, &command);
+}
+
+// The kept records as "N TEXT" followed by one "  S: KIND: text" line per finding.
+class Records final : public FindingReader {
+ public:
+  void file_finding(const Finding&) override {}
+  void line(const LineRecord& record) override {
     out += std::to_string(record.number) + " " + std::string(record.text) + "\n";
-    for (const LineMessage& m : record.messages) {
-      out += m.severity() == Severity::Error ? "  E: " : "  W: ";
-      out += message_text(m) + "\n";
+    for (const Finding& f : record.findings) {
+      out += f.severity() == Severity::Error ? "  E: " : "  W: ";
+      out += finding_text(f) + "\n";
     }
   }
-  return out;
+  std::string out;
+};
+
+std::string kept_records(const FindingStore& store) {
+  Records records;
+  store.walk(records);
+  return records.out;
 }
 
 TEST(FinishLine, OrdersErrorsFirstAndPrintsUnderAHeader) {
@@ -120,24 +142,26 @@ TEST(FinishLine, OrdersErrorsFirstAndPrintsUnderAHeader) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Output out;
-    Report report(out, false);
+    Printed p;
+    Output& out = p.out;
+    FindingStore& report = p.store;
     for (const Add& a : c.adds) add(report, a);
     report.finish_line(c.number, c.text);
     EXPECT_EQ(out.contents(), c.printed);
-    EXPECT_TRUE(report.line_messages().empty());
+    EXPECT_TRUE(report.line().all().empty());
   }
 }
 
 TEST(FinishLine, KeepsEveryLineWithItsOrderedMessages) {
-  Output out;
-  Report report(out, false);
+  Printed p;
+  Output& out = p.out;
+  FindingStore& report = p.store;
   report.finish_line(1, "");
-  report.add(MessageKind::SHELL_VAR, "{}", kShellVar);
-  report.add(MessageKind::COMMENT, "{}", kComment);
+  report.line().add(MessageKind::SHELL_VAR, "{}", kShellVar);
+  report.line().add(MessageKind::COMMENT, "{}", kComment);
   report.finish_line(2, "FOO=$HOME # x");
   report.finish_line(3, "# just a comment");
-  report.add(MessageKind::BARE_PERCENT, "{}", kPercent);
+  report.line().add(MessageKind::BARE_PERCENT, "{}", kPercent);
   report.finish_line(4, "0 3 * * * root date +%F");
   EXPECT_EQ(kept_records(report),
             "1 \n"
@@ -150,17 +174,16 @@ TEST(FinishLine, KeepsEveryLineWithItsOrderedMessages) {
             "4 0 3 * * * root date +%F\n"
             "  W: BARE_PERCENT: A bare % is a line break in crontab and is commonly not "
             "intended.\n");
-  EXPECT_EQ(report.line_count(), 4u);
-  EXPECT_EQ(report.errors(), 1u);
-  EXPECT_EQ(report.warnings(), 2u);
+  EXPECT_EQ(report.counts().errors, 1u);
+  EXPECT_EQ(report.counts().warnings, 2u);
 }
 
 TEST(FinishLine, KeepsTextsThatOutliveTheCallersBuffers) {
-  Output out;
-  Report report(out, true);
+  Printed p(true);
+  FindingStore& report = p.store;
   std::string text = "FOO=$X";
   std::string message = "first text";
-  report.add(MessageKind::SHELL_VAR, "{}", message);
+  report.line().add(MessageKind::SHELL_VAR, "{}", message);
   message.assign("overwritten");
   report.finish_line(1, text);
   text.assign("overwritten too");
@@ -170,19 +193,20 @@ TEST(FinishLine, KeepsTextsThatOutliveTheCallersBuffers) {
 TEST(FinishLine, KeepsManyLongMessagesOfOneLine) {
   // More message text on one line than the first room for it: the texts move and every
   // message must follow. A joined message sits among them.
-  Output out;
-  Report report(out, true);
+  Printed p(true);
+  FindingStore& report = p.store;
   std::string expected = "7 x\n";
   for (int round = 0; round < 2; ++round) {
     for (int i = 0; i < 300; ++i) {
       const std::string text = std::to_string(i) + std::string(40, 'a' + i % 26);
-      report.add(MessageKind::LINE_ERROR, "{}", text);
+      report.line().add(MessageKind::LINE_ERROR, "{}", text);
       if (round == 0) expected += "  E: LINE_ERROR: " + text + "\n";
-      if (i == 150) report.add_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
+      if (i == 150)
+        report.line().add_joined(MessageKind::USER_NOT_FOUND, "User \"", "u", "\" not found.");
     }
-    ASSERT_EQ(report.line_messages().size(), 301u);
-    EXPECT_EQ(report.line_messages()[0].text, "0" + std::string(40, 'a'));
-    EXPECT_EQ(report.line_messages()[151].text, "User \"u\" not found.");
+    ASSERT_EQ(report.line().all().size(), 301u);
+    EXPECT_EQ(report.line().all()[0].text, "0" + std::string(40, 'a'));
+    EXPECT_EQ(report.line().all()[151].text, "User \"u\" not found.");
     if (round == 0) {
       expected += "  W: USER_NOT_FOUND: User \"u\" not found.\n";
       report.finish_line(7, "x");
@@ -191,10 +215,10 @@ TEST(FinishLine, KeepsManyLongMessagesOfOneLine) {
   EXPECT_EQ(kept_records(report), expected);
 }
 
-TEST(MessageText, KindNameThenTextOrTheTextAlone) {
-  EXPECT_EQ(message_text({"Failed to parse line.", MessageKind::LINE_ERROR}),
+TEST(FindingText, KindNameThenTextOrTheTextAlone) {
+  EXPECT_EQ(finding_text({"Failed to parse line.", MessageKind::LINE_ERROR}),
             "LINE_ERROR: Failed to parse line.");
-  EXPECT_EQ(message_text({kNewline, MessageKind::MISSING_NEWLINE}),
+  EXPECT_EQ(finding_text({kNewline, MessageKind::MISSING_NEWLINE}),
             "Cron will not process this file - missing trailing newline");
 }
 
@@ -246,13 +270,13 @@ TEST(ApplyCommand, ErrorsOfOneCommand) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.command) + "=" + std::string(c.kind));
-    Output out;
-    Report report(out, false);
-    report.apply_command({"", c.command, c.kind});
-    report.finish_line(1, "# cmd");
+    Printed p;
+    Output& out = p.out;
+    FindingStore& report = p.store;
+    command_line(report, 1, "# cmd", {"", c.command, c.kind});
     EXPECT_EQ(out.contents(), c.printed);
-    EXPECT_EQ(report.errors(), c.errors);
-    EXPECT_EQ(report.warnings(), 0u);
+    EXPECT_EQ(report.counts().errors, c.errors);
+    EXPECT_EQ(report.counts().warnings, 0u);
   }
 }
 
@@ -395,27 +419,31 @@ TEST(ApplyCommand, SwitchesKindsOffAndOnForLaterLines) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Output out;
-    Report report(out, false);
+    Printed p;
+    Output& out = p.out;
+    FindingStore& report = p.store;
     std::uint64_t number = 0;
     for (const ScriptLine& line : c.lines) {
-      if (line.command) report.apply_command(*line.command);
+      if (line.command) {
+        command_line(report, ++number, line.text, *line.command);
+        continue;
+      }
       for (const Add& a : line.adds) add(report, a);
       report.finish_line(++number, line.text);
     }
     EXPECT_EQ(out.contents(), c.printed);
-    EXPECT_EQ(report.errors(), c.errors);
-    EXPECT_EQ(report.warnings(), c.warnings);
+    EXPECT_EQ(report.counts().errors, c.errors);
+    EXPECT_EQ(report.counts().warnings, c.warnings);
   }
 }
 
-TEST(ApplyCommand, DroppedMessagesAreNotKept) {
-  Output out;
-  Report report(out, false);
-  report.apply_command(cmd("disable-msg", "COMMENT"));
-  report.finish_line(1, "# lintkeeper: disable-msg=COMMENT");
-  report.add(MessageKind::SHELL_VAR, "{}", kShellVar);
-  report.add(MessageKind::COMMENT, "{}", kComment);
+TEST(ApplyCommand, DroppedFindingsAreNotKept) {
+  Printed p;
+  Output& out = p.out;
+  FindingStore& report = p.store;
+  command_line(report, 1, "# lintkeeper: disable-msg=COMMENT", cmd("disable-msg", "COMMENT"));
+  report.line().add(MessageKind::SHELL_VAR, "{}", kShellVar);
+  report.line().add(MessageKind::COMMENT, "{}", kComment);
   report.finish_line(2, "FOO=$HOME # x");
   EXPECT_EQ(kept_records(report),
             "1 # lintkeeper: disable-msg=COMMENT\n"
@@ -424,7 +452,7 @@ TEST(ApplyCommand, DroppedMessagesAreNotKept) {
             "expanded.\n");
 }
 
-TEST(FileMessages, PrintedAtOnceAndNeverSwitchedOff) {
+TEST(FileFindings, PrintedAtOnceAndNeverSwitchedOff) {
   struct Case {
     bool quiet;
     std::string_view printed;
@@ -437,27 +465,30 @@ TEST(FileMessages, PrintedAtOnceAndNeverSwitchedOff) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.quiet ? "quiet" : "not quiet");
-    Output out;
-    Report report(out, c.quiet);
+    Printed p(c.quiet);
+    Output& out = p.out;
+    FindingStore& report = p.store;
     for (const KindInfo& info : MESSAGE_KINDS) {
-      report.apply_command(cmd("disable-msg", info.name));
+      if (info.scope == Scope::Line) {
+        command_line(report, 1, "# off", cmd("disable-msg", info.name));
+      }
     }
-    report.add(MessageKind::SHELL_VAR, "{}", kShellVar);  // dropped, and nothing is pending
+    report.line().add(MessageKind::SHELL_VAR, "{}", kShellVar);  // dropped, and nothing is pending
     report.add_file(MessageKind::FILE_NAME,
                     "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
     report.add_file(MessageKind::MISSING_NEWLINE, "{}", kNewline);
     EXPECT_EQ(out.contents(), c.printed);  // before any line is finished
-    EXPECT_EQ(report.errors(), 1u);
-    EXPECT_EQ(report.warnings(), 1u);
-    ASSERT_EQ(report.file_messages().size(), 2u);
-    EXPECT_EQ(report.file_messages()[0].kind, MessageKind::FILE_NAME);
-    EXPECT_EQ(report.file_messages()[1].text, kNewline);
-    EXPECT_EQ(report.file_messages()[1].kind, MessageKind::MISSING_NEWLINE);
-    EXPECT_TRUE(report.line_messages().empty());
+    EXPECT_EQ(report.counts().errors, 1u);
+    EXPECT_EQ(report.counts().warnings, 1u);
+    ASSERT_EQ(report.file_findings().size(), 2u);
+    EXPECT_EQ(report.file_findings()[0].kind, MessageKind::FILE_NAME);
+    EXPECT_EQ(report.file_findings()[1].text, kNewline);
+    EXPECT_EQ(report.file_findings()[1].kind, MessageKind::MISSING_NEWLINE);
+    EXPECT_TRUE(report.line().all().empty());
   }
 }
 
-TEST(PrintSummary, Wording) {
+TEST(WriteSummary, Wording) {
   struct Case {
     int line_errors, line_warnings, file_errors, file_warnings;
     std::string_view summary;
@@ -475,15 +506,16 @@ TEST(PrintSummary, Wording) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.line_errors << " " << c.line_warnings << " "
                                       << c.file_errors << " " << c.file_warnings);
-    Output out;
-    Report report(out, false);
-    for (int i = 0; i < c.line_errors; ++i) report.add(MessageKind::LINE_ERROR, "{}", "e");
-    for (int i = 0; i < c.line_warnings; ++i) report.add(MessageKind::SHELL_VAR, "{}", "w");
+    Printed p;
+    Output& out = p.out;
+    FindingStore& report = p.store;
+    for (int i = 0; i < c.line_errors; ++i) report.line().add(MessageKind::LINE_ERROR, "{}", "e");
+    for (int i = 0; i < c.line_warnings; ++i) report.line().add(MessageKind::SHELL_VAR, "{}", "w");
     report.finish_line(1, "x");
     for (int i = 0; i < c.file_errors; ++i) report.add_file(MessageKind::READ_ERROR, "fe");
     for (int i = 0; i < c.file_warnings; ++i) report.add_file(MessageKind::FILE_NAME, "fw");
     const std::size_t before = out.contents().size();
-    report.print_summary();
+    write_summary(out, report.counts());
     EXPECT_EQ(out.contents().substr(before), c.summary);
   }
 }
@@ -493,20 +525,19 @@ TEST(Quiet, PrintsNothingAndCountsTheSame) {
   std::uint64_t counts[2][2] = {};
   std::string printed[2];
   for (const bool quiet : {false, true}) {
-    Output out;
-    Report report(out, quiet);
+    Printed p(quiet);
+    Output& out = p.out;
+    FindingStore& report = p.store;
     report.add_file(MessageKind::FILE_NAME,
                     "Cron will not process this file - its name must match [A-Za-z0-9_-]+ .");
-    report.add(MessageKind::SHELL_VAR, "{}", kShellVar);
-    report.add(MessageKind::COMMENT, "{}", kComment);
+    report.line().add(MessageKind::SHELL_VAR, "{}", kShellVar);
+    report.line().add(MessageKind::COMMENT, "{}", kComment);
     report.finish_line(1, "FOO=$HOME # x");
-    report.apply_command(cmd("disable-msg", "NO_SUCH"));
-    report.finish_line(2, "# lintkeeper: disable-msg=NO_SUCH");
+    command_line(report, 2, "# lintkeeper: disable-msg=NO_SUCH", cmd("disable-msg", "NO_SUCH"));
     report.add_file(MessageKind::MISSING_NEWLINE, "{}", kNewline);
-    report.print_summary();
-    statuses[quiet] = report.exit_status(std::nullopt);
-    counts[quiet][0] = report.errors();
-    counts[quiet][1] = report.warnings();
+    statuses[quiet] = WarningLimit{std::nullopt}.exit_status(report.counts());
+    counts[quiet][0] = report.counts().errors;
+    counts[quiet][1] = report.counts().warnings;
     printed[quiet] = std::string(out.contents());
   }
   EXPECT_EQ(printed[true], "");
@@ -546,23 +577,23 @@ TEST(ExitStatus, FromTheCountsAndTheWarningLimit) {
     SCOPED_TRACE(::testing::Message()
                  << c.errors << " errors, " << c.warnings << " warnings, fail_warnings "
                  << (c.fail_warnings ? std::to_string(*c.fail_warnings) : "absent"));
-    Output out;
-    Report report(out, true);
-    for (int i = 0; i < c.errors; ++i) report.add(MessageKind::LINE_ERROR, "{}", "e");
-    for (int i = 0; i < c.warnings; ++i) report.add(MessageKind::BARE_PERCENT, "{}", "w");
+    Printed p(true);
+    FindingStore& report = p.store;
+    for (int i = 0; i < c.errors; ++i) report.line().add(MessageKind::LINE_ERROR, "{}", "e");
+    for (int i = 0; i < c.warnings; ++i) report.line().add(MessageKind::BARE_PERCENT, "{}", "w");
     report.finish_line(1, "x");
-    EXPECT_EQ(report.exit_status(c.fail_warnings), c.status);
+    EXPECT_EQ(WarningLimit{c.fail_warnings}.exit_status(report.counts()), c.status);
   }
 }
 
-TEST(ExitStatus, FileMessagesCount) {
-  Output out;
-  Report report(out, true);
+TEST(ExitStatus, FileFindingsCount) {
+  Printed p(true);
+  FindingStore& report = p.store;
   report.add_file(MessageKind::FILE_NAME, "w");
-  EXPECT_EQ(report.exit_status(std::nullopt), 1);
-  EXPECT_EQ(report.exit_status(1), 0);
+  EXPECT_EQ(WarningLimit{std::nullopt}.exit_status(report.counts()), 1);
+  EXPECT_EQ(WarningLimit{1}.exit_status(report.counts()), 0);
   report.add_file(MessageKind::READ_ERROR, "e");
-  EXPECT_EQ(report.exit_status(1), 2);
+  EXPECT_EQ(WarningLimit{1}.exit_status(report.counts()), 2);
 }
 
 }  // namespace

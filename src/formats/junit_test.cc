@@ -1,5 +1,5 @@
 // Tests the JUnit writer: XML escaping and whole reports for small hand-built runs.
-#include "junit/junit.h"
+#include "formats/junit.h"
 
 #include <unistd.h>
 
@@ -12,8 +12,6 @@
 #include <string_view>
 
 #include <gtest/gtest.h>
-
-#include "base/output.h"
 
 namespace lintkeeper {
 namespace {
@@ -68,9 +66,9 @@ constexpr std::string_view kPercent =
 
 // The worked example: /etc/crontab with an assignment and a scheduled line whose bare %
 // earns the only warning of the run.
-void worked_example(Report& report) {
+void worked_example(FindingStore& report) {
   report.finish_line(1, "SHELL=/bin/sh");
-  report.add(MessageKind::BARE_PERCENT, "{}", kPercent);
+  report.line().add(MessageKind::BARE_PERCENT, "{}", kPercent);
   report.finish_line(2, "0 3 * * * root date +%F");
 }
 
@@ -79,7 +77,7 @@ TEST(WriteJunitReport, Reports) {
     std::string_view name;
     std::string_view crontab;
     std::optional<std::uint64_t> fail_warnings;
-    std::function<void(Report&)> run;
+    std::function<void(FindingStore&)> run;
     std::string_view xml;
   };
   const Case cases[] = {
@@ -113,7 +111,7 @@ TEST(WriteJunitReport, Reports) {
        "  </testsuite>\n"
        "</testsuites>\n"},
       {"missing crontab", "no<such>", std::nullopt,
-       [](Report& r) {
+       [](FindingStore& r) {
          r.add_file(MessageKind::FILE_MISSING, "File \"no<such>\" does not exist.");
        },
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -126,7 +124,7 @@ TEST(WriteJunitReport, Reports) {
        "  </testsuite>\n"
        "</testsuites>\n"},
       {"comments and blank lines only", "c", std::nullopt,
-       [](Report& r) {
+       [](FindingStore& r) {
          r.finish_line(1, "# a comment");
          r.finish_line(2, "");
          r.finish_line(3, "#");
@@ -138,9 +136,10 @@ TEST(WriteJunitReport, Reports) {
        "  </testsuite>\n"
        "</testsuites>\n"},
       {"a comment with a bad in-file command, and a missing newline", "c", std::nullopt,
-       [](Report& r) {
-         r.apply_command({" lintkeeper: disable-msg=NO_SUCH", "disable-msg", "NO_SUCH"});
-         r.finish_line(1, "# lintkeeper: disable-msg=NO_SUCH");
+       [](FindingStore& r) {
+         const LintkeeperCmd command{" lintkeeper: disable-msg=NO_SUCH", "disable-msg", "NO_SUCH"};
+         check_kind_switch(command, r.line());
+         r.finish_line(1, "# lintkeeper: disable-msg=NO_SUCH", &command);
          r.add_file(MessageKind::MISSING_NEWLINE,
                     "Cron will not process this file - missing trailing newline");
        },
@@ -161,9 +160,9 @@ TEST(WriteJunitReport, Reports) {
        "  </testsuite>\n"
        "</testsuites>\n"},
       {"an error and a warning under the limit: the error fails, the body holds both", "c", 1,
-       [](Report& r) {
-         r.add(MessageKind::SHELL_VAR, "w\ttab");
-         r.add(MessageKind::COMMENT, "e");
+       [](FindingStore& r) {
+         r.line().add(MessageKind::SHELL_VAR, "w\ttab");
+         r.line().add(MessageKind::COMMENT, "e");
          r.finish_line(4, "FOO='$x' & \"y\" <z> # c");
          r.finish_line(5, "BAR=1");
        },
@@ -180,11 +179,11 @@ TEST(WriteJunitReport, Reports) {
        "  </testsuite>\n"
        "</testsuites>\n"},
       {"over the limit every case with a message fails on its first message", "c", 1,
-       [](Report& r) {
+       [](FindingStore& r) {
          r.add_file(MessageKind::FILE_NAME,
                     "Cron will not process this file - its name must match "
                     "[A-Za-z0-9_-]+ .");
-         r.add(MessageKind::BARE_PERCENT, "{}", kPercent);
+         r.line().add(MessageKind::BARE_PERCENT, "{}", kPercent);
          r.finish_line(1, "@daily date +%F");
          r.finish_line(2, "@daily true");
        },
@@ -205,7 +204,7 @@ TEST(WriteJunitReport, Reports) {
        "    <testcase classname=\"c\" name=\"line 2: @daily true\" file=\"c\" line=\"2\"/>\n"
        "  </testsuite>\n"
        "</testsuites>\n"},
-      {"a path that is not UTF-8", "cron\xFFtab", std::nullopt, [](Report&) {},
+      {"a path that is not UTF-8", "cron\xFFtab", std::nullopt, [](FindingStore&) {},
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
        "<testsuites name=\"lintkeeper\" tests=\"1\" failures=\"0\">\n"
        "  <testsuite name=\"cron\uFFFDtab\" tests=\"1\" failures=\"0\">\n"
@@ -218,26 +217,19 @@ TEST(WriteJunitReport, Reports) {
       ::testing::TempDir() + "lintkeeper_junit_test_" + std::to_string(::getpid()) + ".xml";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Output out;
-    Report report(out, true);
+    FindingStore report;
     c.run(report);
-    Args args;
-    args.crontab = std::string(c.crontab);
-    args.fail_warnings = c.fail_warnings;
-    args.junit = path;
-    EXPECT_EQ(write_junit_report(args, report, std::nullopt), std::nullopt);
+    EXPECT_EQ(write_junit_report(path, c.crontab, report, {c.fail_warnings}, std::nullopt),
+              std::nullopt);
     EXPECT_EQ(read_file(path), c.xml);
   }
   ::unlink(path.c_str());
 }
 
 TEST(WriteJunitReport, UnwritablePathGivesTheSystemError) {
-  Output out;
-  Report report(out, true);
-  Args args;
-  args.crontab = "c";
-  args.junit = ::testing::TempDir() + "no/such/directory/report.xml";
-  EXPECT_EQ(write_junit_report(args, report, std::nullopt),
+  const FindingStore report;
+  EXPECT_EQ(write_junit_report(::testing::TempDir() + "no/such/directory/report.xml", "c", report,
+                               {}, std::nullopt),
             "No such file or directory (os error 2)");
 }
 
