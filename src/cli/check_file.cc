@@ -8,11 +8,19 @@
 
 namespace lintkeeper {
 
-LintkeeperRun::LintkeeperRun(const Args& args, Output& out, FindingStore::Keep keep)
+LintkeeperRun::LintkeeperRun(const Args& args, Output& out, FindingStore::Keep keep,
+                             FindingReader* watcher)
     : args_(args),
       out_(out),
       text_(out),
-      findings_(args.junit ? FindingStore::Keep::All : keep, args.quiet ? nullptr : &text_) {}
+      findings_(args.junit ? FindingStore::Keep::All : keep, live(watcher)) {}
+
+FindingReader* LintkeeperRun::live(FindingReader* watcher) {
+  if (args_.quiet) return watcher;
+  if (watcher == nullptr) return &text_;
+  watched_.emplace(*watcher, text_);
+  return &*watched_;
+}
 
 int LintkeeperRun::run(FileSystem& fs) {
   if (!args_.quiet) out_.print("Checking correctness of {}\n", lossy_utf8(args_.crontab));

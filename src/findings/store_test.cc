@@ -154,7 +154,6 @@ TEST(FinishLine, OrdersErrorsFirstAndPrintsUnderAHeader) {
 
 TEST(FinishLine, KeepsEveryLineWithItsOrderedMessages) {
   Printed p;
-  Output& out = p.out;
   FindingStore& report = p.store;
   report.finish_line(1, "");
   report.line().add(MessageKind::SHELL_VAR, "{}", kShellVar);
@@ -439,7 +438,6 @@ TEST(ApplyCommand, SwitchesKindsOffAndOnForLaterLines) {
 
 TEST(ApplyCommand, DroppedFindingsAreNotKept) {
   Printed p;
-  Output& out = p.out;
   FindingStore& report = p.store;
   command_line(report, 1, "# lintkeeper: disable-msg=COMMENT", cmd("disable-msg", "COMMENT"));
   report.line().add(MessageKind::SHELL_VAR, "{}", kShellVar);
