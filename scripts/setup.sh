@@ -8,6 +8,7 @@
 set -euo pipefail
 
 # cmake also brings ctest; libgtest-dev ships GoogleTest's CMake package config and libraries;
+# nlohmann-json3-dev is the JSON library the unit tests read the JSON reports back with;
 # python3 runs the end-to-end cases; xmllint (libxml2-utils) checks the JUnit files;
 # libnss-wrapper lets tests supply their own password database; help2man makes the man page;
 # dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies; clang-14 and
@@ -26,6 +27,7 @@ readonly PACKAGES=(
   libfmt-dev
   libicu-dev
   libgtest-dev
+  nlohmann-json3-dev
   python3
   libxml2-utils
   libnss-wrapper

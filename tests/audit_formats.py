@@ -10,7 +10,9 @@ those of the JSON format. The JSON report is validated against docs/audit.schema
 (python3-jsonschema), the SARIF report against the SARIF 2.1.0 schema of the npm package
 @microsoft/sarif-multitool-linux and by its validate command (no result may be an error), the
 JUnit report by xmllint, the Code Quality report against GitLab's required fields. --output to
-an unwritable path must fail with status 2 and leave no file.
+an unwritable path must fail with status 2 and leave no file, and so must a report that cannot
+be written to standard output (a full disk, a closed descriptor, a pipe its reader closed), in
+every format, with its message on standard error.
 """
 
 import json
@@ -194,6 +196,28 @@ def validate(reports, source, multitool, failures):
             failures.append(f"sarif: the multitool finds errors: {errors[:2]}")
 
 
+def unwritable_stdout(binary, work, failures):
+    """Every format written to a standard output that fails: status 2 and the reason."""
+    # A warning, so that every format has something to write: the status would be 1.
+    crontab = os.path.join(work, "warned")
+    with open(crontab, "w") as f:
+        f.write("A=$B\n")
+    ways = {
+        "full": ("No space left on device (os error 28)", '"$@" >/dev/full; s=$?'),
+        "closed": ("Bad file descriptor (os error 9)", '"$@" >&-; s=$?'),
+        "pipe closed": ("Broken pipe (os error 32)", '"$@" | true; s=${PIPESTATUS[0]}'),
+    }
+    for fmt in FORMATS:
+        for way, (reason, script) in ways.items():
+            # A report long enough to fill the pipe, so that writing it meets the closed end.
+            args = [binary, "--format", fmt, *([crontab] * 2000)]
+            result = subprocess.run(["bash", "-c", f'{script}; echo "status $s" >&2', "sh",
+                                     *args], capture_output=True)
+            want = f"error: can not write the report to standard output: {reason}\nstatus 2\n"
+            if result.stderr.decode() != want:
+                failures.append(f"--format {fmt}, standard output {way}: {result.stderr!r}")
+
+
 def main():
     binary = os.path.abspath(sys.argv[1])
     source = sys.argv[2]
@@ -225,6 +249,7 @@ def main():
         if result.returncode != 2 or set(os.listdir(odd)) != before:
             failures.append(f"--output in a folder it cannot write: {result.returncode}, "
                             f"{sorted(set(os.listdir(odd)) - before)}")
+        unwritable_stdout(binary, odd, failures)
     for failure in failures:
         print(f"FAIL {failure}")
     if not failures:

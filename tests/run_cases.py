@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""End-to-end cases of lintkeeper: runs every case of a case directory and compares the results.
+"""End-to-end cases of lintkeeper and lintkeeper-audit: runs every case of a case directory and
+compares the results.
 
 Usage: run_cases.py [--update] LINTKEEPER CASES_DIR [CASE...]
 
@@ -23,7 +24,8 @@ STDOUT = "stdout"
 STATUS = "status"
 STDERR = "stderr"
 JUNIT = "junit.xml"
-CONTROL_FILES = {ARGS, ENV, STDOUT, STATUS, STDERR, JUNIT}
+PROGRAM = "program"
+CONTROL_FILES = {ARGS, ENV, STDOUT, STATUS, STDERR, JUNIT, PROGRAM}
 
 # The path, relative to the work directory, at which a case writes its JUnit file.
 JUNIT_OUT = "out.xml"
@@ -140,6 +142,11 @@ def run_case(binary, case, update):
     env = dict(os.environ)
     if case.has(ENV):
         env.update(read_env(case.path(ENV)))
+
+    # Another program of the project, beside lintkeeper, when the case names one.
+    if case.has(PROGRAM):
+        program = read_lines(case.path(PROGRAM))[0].decode()
+        binary = os.path.join(os.path.dirname(binary), program)
 
     with tempfile.TemporaryDirectory(prefix=f"lintkeeper-{case.name}-") as work:
         copy_inputs(case, work)

@@ -18,7 +18,6 @@
 #include "audit/users.h"
 #include "base/os_error.h"
 #include "base/unicode.h"
-#include "cron/crontab_names.h"
 #include "run/check_crontab.h"
 
 namespace lintkeeper {
@@ -148,17 +147,9 @@ class Auditor {
       return;
     }
     AuditedFile& file = add_file(path, std::string(reading_of(flavor)));
-    Gate gate;
-    // A system crontab named alone may be meant for /etc/cron.d: its name is told, though
-    // cron is not said to ignore it.
-    const std::optional<std::string_view> name = file_name_of(path);
-    FileStatus st;
-    if (flavor == CrontabFlavor::SystemCrontab && name && fs_.stat(path, st) == 0) {
-      if (const std::optional<Skip> skip = name_rule(lossy_utf8(*name))) {
-        file.findings->add_file(skip->kind, "{}", skip->text);
-      }
-    }
-    finish(file, gate, flavor, path, nullptr);
+    // A crontab named alone may be installed under another name: lintkeeper's rule of names
+    // applies to it, not cron's rule of the files of /etc/cron.d.
+    finish(file, Gate{}, flavor, path, nullptr, /*lintkeeper_names=*/true);
   }
 
   // The names of a directory's entries, hidden ones left out, in byte order; nothing when it
@@ -233,7 +224,7 @@ class Auditor {
   // there is a file to read, then IGNORED_BY_CRON before all, with every reason cron ignores
   // the file.
   void finish(AuditedFile& file, const Gate& gate, CrontabFlavor flavor, const std::string& path,
-              const std::string* target) {
+              const std::string* target, bool lintkeeper_names = false) {
     FindingStore& store = *file.findings;
     std::vector<std::string> reasons;
     const auto skip = [&](const Skip& s) {
@@ -243,7 +234,7 @@ class Auditor {
     for (const Skip& s : gate.skips) skip(s);
     if (gate.readable) {
       AuditLines lines(flavor, rules_);
-      const CrontabReading reading{flavor, PrintForm::None, nullptr, rules_, false};
+      const CrontabReading reading{flavor, PrintForm::None, nullptr, rules_, lintkeeper_names};
       check_crontab(fs_, path, reading, store, &lines, target);
       const LineVerdicts& verdicts = lines.verdicts();
       if (const std::optional<Skip> s = length_rule(verdicts.line_feeds)) skip(*s);

@@ -136,6 +136,30 @@ const std::vector<Case> kCases = {
        "\"1-7/3\" in field \"day of week\" runs on Monday, Thursday and Sunday: from "
        "Sunday to Monday is 1 day, not 3."}}},
     {"0 0 * * */7", {}},
+    // Steps of names, over the whole week and year.
+    {"0 0 * * sun-sat/2",
+     {{STEP,
+       "\"sun-sat/2\" in field \"day of week\" runs on Sunday, Tuesday, Thursday and "
+       "Saturday: from Saturday to Sunday is 1 day, not 2."}}},
+    {"0 0 1 jan-dec/5 *",
+     {{STEP,
+       "\"jan-dec/5\" in field \"month\" runs in January, June and November: from November "
+       "to January of the next year is 2 months, not 5."}}},
+    // Every day of the week listed: the days of the month do not turn with the months, so
+    // their step is not uneven; both day fields still run the job.
+    {"0 0 1-31/2 * 0-6",
+     {{OR,
+       "Cron runs this on days 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29 and 31 of "
+       "the month and on every Monday to Sunday, not only on Mondays to Sundays that are days "
+       "1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29 and 31."}}},
+    // Either day and an uneven step: both findings.
+    {"0 */5 1 * 1",
+     {{OR,
+       "Cron runs this on day 1 of the month and on every Monday, not only on Mondays that "
+       "are day 1."},
+      {STEP,
+       "\"*/5\" in field \"hour\" runs at hours 0, 5, 10, 15 and 20: from hour 20 to hour 0 "
+       "of the next day is 4 hours, not 5."}}},
     {"*/45 */23 1,2 * *",
      {{STEP,
        "\"*/45\" in field \"minute\" runs at minutes 0 and 45: from minute 45 to minute 0 "

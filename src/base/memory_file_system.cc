@@ -91,7 +91,7 @@ void MemoryFileSystem::set_executable(const std::string& path, bool executable) 
 }
 
 std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::find(const std::string& path, bool follow,
-                                                               int& error) const {
+                                                               int& error, bool read) const {
   std::string current = path;
   for (int i = 0; i <= kMaxLinks; ++i) {
     const auto found = nodes_.find(current);
@@ -100,11 +100,13 @@ std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::find(const std::string
       return nullptr;
     }
     const std::shared_ptr<Node>& node = found->second;
-    if (node->error != 0) {
-      error = node->error;
-      return nullptr;
+    if (!follow || !S_ISLNK(node->status.mode)) {
+      if (read && node->error != 0) {
+        error = node->error;
+        return nullptr;
+      }
+      return node;
     }
-    if (!follow || !S_ISLNK(node->status.mode)) return node;
     const std::string& target = node->content;
     const std::string parent = parent_of(current);
     current = target.starts_with('/') || parent.empty() ? target
@@ -142,7 +144,7 @@ int MemoryFileSystem::read_link(const std::string& path, std::string& target) {
 
 int MemoryFileSystem::read_dir(const std::string& path, std::vector<std::string>& names) {
   int error = 0;
-  const std::shared_ptr<Node> node = find(path, true, error);
+  const std::shared_ptr<Node> node = find(path, true, error, true);
   if (node == nullptr) return error;
   if (!S_ISDIR(node->status.mode)) return ENOTDIR;
   names.clear();
@@ -158,7 +160,7 @@ int MemoryFileSystem::read_dir(const std::string& path, std::vector<std::string>
 
 int MemoryFileSystem::open(const std::string& path, std::unique_ptr<ReadableFile>& file) {
   int error = 0;
-  const std::shared_ptr<Node> node = find(path, true, error);
+  const std::shared_ptr<Node> node = find(path, true, error, true);
   if (node == nullptr) return error;
   if (S_ISDIR(node->status.mode)) {
     // A directory opens, as on the disk, and fails at the first read.

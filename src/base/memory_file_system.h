@@ -27,7 +27,8 @@ class MemoryFileSystem final : public FileSystem {
   void add_fifo(const std::string& path, mode_t mode = 0644, uid_t uid = 0);
   // Another name for an existing file: both count one more hard link.
   void add_hard_link(const std::string& existing, const std::string& path);
-  // Every call on the path fails with the error.
+  // Reading the path, its entries or its content, fails with the error, as for a folder or
+  // file that may not be read: stat still answers. A path not there yet is a file.
   void fail(const std::string& path, int error);
   // Whether can_execute says yes for the path; by default, when any execute bit is set.
   void set_executable(const std::string& path, bool executable);
@@ -43,12 +44,14 @@ class MemoryFileSystem final : public FileSystem {
   struct Node {
     FileStatus status;
     std::string content;  // a file's bytes, or a link's target
-    int error = 0;        // every call fails with it
+    int error = 0;        // reading it fails with it
     int executable = -1;  // -1: by the mode bits
   };
   Node& add(const std::string& path, mode_t mode, uid_t uid);
-  // The node the path leads to, links followed (or not); null with error set.
-  std::shared_ptr<Node> find(const std::string& path, bool follow, int& error) const;
+  // The node the path leads to, links followed (or not); null with error set. With read, a
+  // node that may not be read fails too.
+  std::shared_ptr<Node> find(const std::string& path, bool follow, int& error,
+                             bool read = false) const;
 
   std::map<std::string, std::shared_ptr<Node>> nodes_;
   ino_t next_inode_ = 1;

@@ -5,8 +5,9 @@
 // names go (cron(8)), so that the "backup.dpkg-old" or "backup~" left by a package manager or
 // an editor is not read. lintkeeper's rule, which its users rely on, also passes names ending
 // in ".disabled", ".cron" and ".in", "cron.d" itself and NAME.cron.d: files kept in a
-// repository under such names are meant to be installed under another. lintkeeper-audit,
-// which checks a host as cron reads it, follows cron's rule.
+// repository under such names are meant to be installed under another. lintkeeper-audit
+// follows cron's rule in the folders it reads as cron reads /etc/cron.d, and lintkeeper's for
+// a crontab named alone, whose name once installed it cannot know.
 #pragma once
 
 #include <optional>

@@ -1,6 +1,7 @@
 // The audit's reports written as JSON: its own document, SARIF 2.1.0 and GitLab's Code
 // Quality report.
 #include <array>
+#include <filesystem>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -47,6 +48,14 @@ std::string uri_path(std::string_view path) {
 // The base of the artifact URIs of a SARIF report, and how each file's path is given.
 constexpr std::string_view kRootBase = "ROOT";         // the root of a host audit
 constexpr std::string_view kSourceBase = "%SRCROOT%";  // where relative paths start
+
+// A file URI names a folder by its absolute path: "file://R/" would name a host R. The root
+// as given when the working folder is not known.
+std::string absolute_path(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.lexically_normal().string();
+}
 
 void artifact_location(JsonWriter& json, const Audit& audit, const AuditedFile& file) {
   json.object([&] {
@@ -182,7 +191,7 @@ void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out
         if (!audit.root.empty()) {
           json.key("originalUriBaseIds").object([&] {
             json.key(kRootBase).object([&] {
-              std::string root = uri_path(audit.root);
+              std::string root = uri_path(absolute_path(audit.root));
               if (!root.ends_with('/')) root += '/';
               json.key("uri").value("file://" + root);
             });
