@@ -6,21 +6,12 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <unicode/uchar.h>
-#include <unicode/uversion.h>
 
 #include "base/unicode.h"
 #include "tools/unicode_rules.h"
 
 namespace lintkeeper {
 namespace {
-
-TEST(UnicodeTables, MadeFromTheUnicodeVersionOfIcu) {
-  UVersionInfo version{};
-  u_getUnicodeVersion(version);
-  char text[U_MAX_VERSION_STRING_LENGTH];
-  u_versionToString(version, text);
-  EXPECT_STREQ(unicode_tables::UNICODE_VERSION, text);
-}
 
 struct Fact {
   const char* name;
