@@ -23,16 +23,8 @@ constexpr MessageKind LEAP = MessageKind::LEAP_DAY_ONLY;
 constexpr MessageKind OR = MessageKind::DAY_OR;
 constexpr MessageKind STEP = MessageKind::UNEVEN_STEP;
 
-struct Case {
-  std::string_view schedule;  // the five field texts, separated by single spaces
-  std::vector<Found> messages;
-};
-
-std::vector<Found> check(std::string_view schedule) {
-  LineFindings found;
-  check_timing(schedule_of(schedule), found);
-  return testing::found(found.all());
-}
+using Case = testing::ScheduleCase;
+constexpr auto check = testing::found_in<check_timing>;
 
 const std::vector<Case> kCases = {
     // Days that no listed month has, when the day of week leaves the days of the month alone.
@@ -172,7 +164,7 @@ const std::vector<Case> kCases = {
 TEST(CheckTiming, Messages) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.schedule);
-    EXPECT_EQ(check(c.schedule), c.messages);
+    EXPECT_EQ(check(c.schedule), c.found);
   }
 }
 

@@ -23,16 +23,8 @@ constexpr MessageKind PARSE = MessageKind::FIELD_PARSE_ERROR;
 constexpr MessageKind VALUE = MessageKind::FIELD_VALUE_ERROR;
 constexpr MessageKind HOURS = MessageKind::HOURS_NOT_MINUTES;
 
-struct Case {
-  std::string_view schedule;  // the five field texts, separated by single spaces
-  std::vector<Found> messages;
-};
-
-std::vector<Found> check(std::string_view schedule) {
-  LineFindings found;
-  check_fields(schedule_of(schedule), found);
-  return testing::found(found.all());
-}
+using Case = testing::ScheduleCase;
+constexpr auto check = testing::found_in<check_fields>;
 
 const std::vector<Case> kCases = {
     // Boundaries that pass.
@@ -153,7 +145,7 @@ const std::vector<Case> kCases = {
 TEST(CheckFields, Messages) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.schedule);
-    EXPECT_EQ(check(c.schedule), c.messages);
+    EXPECT_EQ(check(c.schedule), c.found);
   }
 }
 

@@ -41,4 +41,18 @@ inline Schedule schedule_of(std::string_view text) {
   return parse_schedule(fields);
 }
 
+// A schedule written with single spaces and what a check finds in it.
+struct ScheduleCase {
+  std::string_view schedule;
+  std::vector<Found> found;
+};
+
+// What the check (check_fields, check_timing) finds in the schedule.
+template <void (*Check)(const Schedule&, LineFindings&)>
+std::vector<Found> found_in(std::string_view schedule) {
+  LineFindings findings;
+  Check(schedule_of(schedule), findings);
+  return found(findings.all());
+}
+
 }  // namespace lintkeeper::testing
