@@ -2,7 +2,9 @@
 # Builds lintkeeper, then checks the example system crontab examples/crontab with it.
 #
 # Usage: scripts/example.sh
-# Installs what is missing first. Prints lintkeeper's report and what its exit status means.
+# Installs what building needs first (scripts/setup.sh --build), and builds the program alone:
+# a new build/ is made without the tests and without debugging information, which scripts/build.sh
+# adds when it builds there later. Prints lintkeeper's report and what its exit status means.
 # Exits 0 when lintkeeper ran and gave one of its statuses 0, 1 or 2; the example holds errors
 # on purpose, so 2 is the expected status. Any other status (a failed build, a crash) is passed on.
 set -euo pipefail
@@ -10,7 +12,12 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-scripts/build.sh "$root/build"
+scripts/setup.sh --build
+if [[ ! -f build/CMakeCache.txt ]]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DLINTKEEPER_TESTS=OFF \
+      --log-level=WARNING
+fi
+cmake --build build --target lintkeeper
 
 echo
 echo "$ build/lintkeeper examples/crontab"

@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages and the npm packages needed to build and test lintkeeper;
 # does nothing when all are there.
 #
-# Usage: scripts/setup.sh
+# Usage: scripts/setup.sh [--build]
+# With --build, only what building the programs needs (BUILD_PACKAGES), for the example.
 # Runs as root, or through sudo when it exists. Silent when nothing is missing; otherwise it
 # names the packages it installs. apt's own output is shown only when the install fails.
 set -euo pipefail
@@ -20,12 +21,14 @@ set -euo pipefail
 # npm installs the tools of tools/npm (the SARIF multitool) into tools/npm/node_modules;
 # emscripten builds the web page's WebAssembly module and chromium is the browser of its test
 # (scripts/web.sh), driven by puppeteer-core (which downloads no browser) from tests/web.
-readonly PACKAGES=(
+readonly BUILD_PACKAGES=(
   cmake
   ninja-build
   g++
   libfmt-dev
   libicu-dev
+)
+readonly TEST_PACKAGES=(
   libgtest-dev
   nlohmann-json3-dev
   python3
@@ -46,8 +49,13 @@ readonly PACKAGES=(
   chromium
 )
 
+build_only=false
+[[ ${1:-} == --build ]] && build_only=true
+packages=("${BUILD_PACKAGES[@]}")
+$build_only || packages+=("${TEST_PACKAGES[@]}")
+
 missing=()
-for package in "${PACKAGES[@]}"; do
+for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   if [[ "$status" != "install ok installed" ]]; then
     missing+=("$package")
@@ -120,5 +128,6 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [[ ${#missing[@]} -gt 0 ]]; then
   install_packages
 fi
+$build_only && exit 0
 install_npm_tools
 install_web_test_packages
