@@ -15,10 +15,26 @@ constexpr std::size_t kMaxDigits = std::numeric_limits<std::uint64_t>::digits10 
 constexpr std::string_view kIndent = "                      ";
 static_assert(kIndent.size() == kMaxDigits + 2);
 
+// "E: " and "e: " (under a line) for each severity, by its index.
+struct Prefixes {
+  char text[SEVERITIES.size()][2][3];
+};
+constexpr Prefixes kPrefixes = [] {
+  Prefixes p{};
+  for (std::size_t i = 0; i < SEVERITIES.size(); ++i) {
+    const char letter = SEVERITIES[i].letter;
+    for (const bool upper : {false, true}) {
+      char* text = p.text[i][upper];
+      text[0] = upper ? letter : static_cast<char>(letter | 0x20);
+      text[1] = ':';
+      text[2] = ' ';
+    }
+  }
+  return p;
+}();
+
 void write_letter(Output& out, Severity severity, bool upper) {
-  const char letter = severity_letter(severity);
-  const char prefix[] = {upper ? letter : static_cast<char>(letter | 0x20), ':', ' '};
-  out.write({prefix, sizeof prefix});
+  out.write({kPrefixes.text[static_cast<std::size_t>(severity)][upper], 3});
 }
 
 }  // namespace
