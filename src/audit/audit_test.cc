@@ -67,8 +67,7 @@ TEST(RunAudit, HostTrees) {
       {"the places in their order, dot names left out",
        [&](MemoryFileSystem& fs) {
          fs.add_file(on("/etc/cron.daily/logrotate"), "#!/bin/sh\n", 0755);
-         fs.add_file(on("/var/spool/cron/crontabs/alice"), "0 9 * * 1-5 /bin/report\n", 0600,
-                     1000);
+         fs.add_file(on("/var/spool/cron/crontabs/alice"), "0 9 * * 1-5 /bin/report\n", 0600, 1000);
          fs.add_file(on("/etc/cron.d/b"), job);
          fs.add_file(on("/etc/cron.d/a"), job);
          fs.add_file(on("/etc/cron.d/.placeholder"), "x\n");
@@ -142,14 +141,16 @@ TEST(RunAudit, HostTrees) {
          fs.add_file(on("/var/spool/cron/crontabs/root"), "0 3 * * * /bin/true\n", 0600, 1000);
          fs.add_link(on("/var/spool/cron/crontabs/al.ice"), "alice");
        },
-       {"/var/spool/cron/crontabs/al.ice:0: " + kIgnored + "no user has its name; it is a "
-        "symbolic link.",
+       {"/var/spool/cron/crontabs/al.ice:0: " + kIgnored +
+            "no user has its name; it is a "
+            "symbolic link.",
         "/var/spool/cron/crontabs/al.ice:0: ORPHAN: Cron skips this crontab: no user is named "
         "\"al.ice\".",
         "/var/spool/cron/crontabs/al.ice:0: FILE_TYPE: Cron skips this file: it is a symbolic "
         "link.",
-        "/var/spool/cron/crontabs/alice:0: " + kIgnored + "it is not owned by its user; its mode "
-        "is not 0600.",
+        "/var/spool/cron/crontabs/alice:0: " + kIgnored +
+            "it is not owned by its user; its mode "
+            "is not 0600.",
         "/var/spool/cron/crontabs/alice:0: FILE_OWNER: Cron skips this crontab: it is owned by "
         "uid 0, not by alice (uid 1000).",
         "/var/spool/cron/crontabs/alice:0: FILE_MODE: Cron skips this crontab: its mode is 0640, "
@@ -175,11 +176,13 @@ TEST(RunAudit, HostTrees) {
       {"lines that make cron ignore the file, in the order of the reasons",
        [&](MemoryFileSystem& fs) {
          fs.add_file(on("/etc/cron.d/x"),
-                     "0\xc2\xa0" "3 * * * root a\n0 3 * * * carol b\n60 3 * * * root c\n"
+                     "0\xc2\xa0"
+                     "3 * * * root a\n0 3 * * * carol b\n60 3 * * * root c\n"
                      "0 3 * * * bob d\n0 4 * * * root e");
        },
-       {"/etc/cron.d/x:0: " + kIgnored + "line 1 is refused (bad day-of-week); its last line "
-        "has no line feed; line 2 runs as the unknown user \"carol\".",
+       {"/etc/cron.d/x:0: " + kIgnored +
+            "line 1 is refused (bad day-of-week); its last line "
+            "has no line feed; line 2 runs as the unknown user \"carol\".",
         "/etc/cron.d/x:5: MISSING_NEWLINE: Cron will not process this file - missing trailing "
         "newline",
         "/etc/cron.d/x:1: CRON_REJECTS: Cron refuses this line: bad day-of-week.",

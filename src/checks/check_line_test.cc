@@ -12,16 +12,13 @@
 #include "fields/parse_field.h"
 #include "findings/store.h"
 #include "formats/text_report.h"
+#include "testing/users.h"
 
 namespace lintkeeper {
 namespace {
 
 // A user directory that knows nobody.
-class NoUsers final : public UserDirectory {
- public:
-  UserLookup lookup(std::string_view, uid_t*) override { return UserLookup::NotFound; }
-};
-NoUsers kNobody;
+testing::FixedUsers kNobody(UserLookup::NotFound);
 
 TEST(HasTrailingComment, Examples) {
   struct Case {

@@ -10,15 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/users.h"
+
 namespace lintkeeper {
 namespace {
 
 // A user directory that knows nobody.
-class NoUsers final : public UserDirectory {
- public:
-  UserLookup lookup(std::string_view, uid_t*) override { return UserLookup::NotFound; }
-};
-NoUsers kNobody;
+testing::FixedUsers kNobody(UserLookup::NotFound);
 
 std::string repeat(std::string_view unit, int times) {
   std::string out;
@@ -178,21 +176,6 @@ TEST(LookupUser, FoundNotFoundAndFailed) {
   }
 }
 
-// A directory that answers one way and counts its questions.
-class CountingUsers final : public UserDirectory {
- public:
-  explicit CountingUsers(UserLookup answer) : answer_(answer) {}
-  UserLookup lookup(std::string_view, uid_t* uid) override {
-    ++asked;
-    if (uid != nullptr) *uid = 1000;
-    return answer_;
-  }
-  int asked = 0;
-
- private:
-  UserLookup answer_;
-};
-
 // One policy: a name that is not confirmed is reported, found or not; only a name known to be
 // missing proves anything to cron's rules. Each name is asked once.
 TEST(CheckUser, WhatALookUpProves) {
@@ -206,7 +189,7 @@ TEST(CheckUser, WhatALookUpProves) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
-    CountingUsers source(c.answer);
+    testing::FixedUsers source(c.answer);
     CachedUsers users(source);
     UserRules args;
     args.users = &users;

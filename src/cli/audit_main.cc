@@ -1,15 +1,12 @@
 // lintkeeper-audit: audits a host's cron set-up, or the crontabs named, and exits 0, 1 or 2.
 #include <unistd.h>
 
-#include <csignal>
-#include <string_view>
-#include <vector>
-
 #include "base/atomic_file.h"
 #include "base/os_error.h"
 #include "base/output.h"
 #include "base/unicode.h"
 #include "cli/audit_options.h"
+#include "cli/program.h"
 #include "formats/formats.h"
 
 namespace lintkeeper {
@@ -28,16 +25,8 @@ int write_to(int fd, Format format, const Audit& audit, const ReportSettings& se
 
 int main(int argc, char** argv) {
   using namespace lintkeeper;
-  // A reader that goes away (`| head`) must not kill the run: the write fails, and is said to.
-  std::signal(SIGPIPE, SIG_IGN);
-
-  const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  const CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
-  if (const auto answer =
-          answer_without_run(command_line, AUDIT_COMMAND, version_text(AUDIT_PROGRAM_NAME))) {
-    Output(answer->is_error ? STDERR_FILENO : STDOUT_FILENO).write(answer->text);
-    return answer->status;
-  }
+  CommandLine<AuditArgs> command_line;
+  if (const auto status = start_program(argc, argv, AUDIT_COMMAND, command_line)) return *status;
   const AuditArgs& args = command_line.args;
   const Audit audit = run_audit(args.audit);
   const ReportSettings settings{
@@ -52,6 +41,7 @@ int main(int argc, char** argv) {
     if (failure == 0) failure = write_to(file.fd(), args.format, audit, settings);
     if (failure == 0) failure = file.commit();
   }
+  // A report that cannot be written is an error: a CI job must not pass without it.
   if (failure != 0) {
     Output err(STDERR_FILENO);
     err.print("error: can not write the report to {}: {}\n",

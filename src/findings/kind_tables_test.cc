@@ -60,11 +60,10 @@ TEST(KindTables, PagesIndexListsEveryKind) {
   for (std::size_t i = 0; i < KIND_COUNT; ++i) {
     const KindInfo& kind = MESSAGE_KINDS[i];
     SCOPED_TRACE(kind.name);
-    EXPECT_EQ(rows[i], (std::vector<std::string>{
-                           fmt::format("[`{}`]({}.md)", kind.name, kind.name),
-                           std::string(severity_word(kind.severity)),
-                           std::string(programs_word(kind.programs)),
-                           std::string(kind.description)}));
+    EXPECT_EQ(rows[i], (std::vector<std::string>{fmt::format("[`{}`]({}.md)", kind.name, kind.name),
+                                                 std::string(severity_word(kind.severity)),
+                                                 std::string(programs_word(kind.programs)),
+                                                 std::string(kind.description)}));
   }
 }
 

@@ -250,9 +250,9 @@ TEST(WriteReport, JunitCountsAtTheLimit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.limit ? std::to_string(*c.limit) : "none");
     const std::string xml = written(Format::Junit, audit, c.limit);
-    EXPECT_NE(xml.find(std::string("<testsuites name=\"lintkeeper-audit\" ") +
-                       std::string(c.head) + ">"),
-              std::string::npos)
+    EXPECT_NE(
+        xml.find(std::string("<testsuites name=\"lintkeeper-audit\" ") + std::string(c.head) + ">"),
+        std::string::npos)
         << xml;
     EXPECT_NE(xml.find(c.warning_case), std::string::npos) << xml;
     EXPECT_NE(xml.find("<testsuite name=\"etc/cron.d/mode\" tests=\"2\" failures=\"1\">"),

@@ -1,8 +1,8 @@
 // The audit's reports written as JSON: its own document, SARIF 2.1.0 and GitLab's Code
 // Quality report.
 #include <array>
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
