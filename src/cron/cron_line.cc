@@ -190,7 +190,20 @@ struct Part {
   std::size_t rest = kNone;
 };
 
-Part refused(std::string_view reason) { return {{Verdict::Refused, reason, {}, {}, {}}, kNone}; }
+Part refused(std::string_view reason) {
+  CronReading r;
+  r.verdict = Verdict::Refused;
+  r.reason = reason;
+  return {r, kNone};
+}
+
+CronReading job(std::string_view user, std::string_view command) {
+  CronReading r;
+  r.verdict = Verdict::Job;
+  r.user = user;
+  r.command = command;
+  return r;
+}
 
 // The command runs from here to the line's end or its first NUL; cron reads the bytes after
 // the NUL as its next line.
@@ -200,9 +213,9 @@ Part read_command(CronChars& in, std::string_view user) {
   const std::size_t end = in.pos();
   if (end == in.text().size()) {
     if (in.last()) return refused(BAD_COMMAND);
-    return {{Verdict::Job, {}, user, {}, command}, kNone};
+    return {job(user, command), kNone};
   }
-  return {{Verdict::Job, {}, user, {}, command}, end + 1};
+  return {job(user, command), end + 1};
 }
 
 // The word cron reads in one go: up to a blank, the end of the line, or a NUL (which then
@@ -271,7 +284,11 @@ std::optional<CronReading> read_assignment(std::string_view text) {
     if (value.size() < 2 || value.find(value[0], 1) != value.size() - 1) return std::nullopt;
     value = value.substr(1, value.size() - 2);
   }
-  return CronReading{Verdict::Assignment, {}, {}, name, value};
+  CronReading r;
+  r.verdict = Verdict::Assignment;
+  r.name = name;
+  r.command = value;
+  return r;
 }
 
 bool is_blank_or_comment(std::string_view text, std::size_t first) {

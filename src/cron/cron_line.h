@@ -9,19 +9,10 @@
 #include <cstddef>
 #include <string_view>
 
+#include "cron/cron_reading.h"
 #include "grammar/line.h"
 
 namespace lintkeeper {
-
-// How cron reads one line. Every view points into the line read, or is a literal.
-struct CronReading {
-  enum class Verdict { Skipped, Assignment, Job, Refused };  // Skipped: blank or comment line
-  Verdict verdict = Verdict::Skipped;
-  std::string_view reason;   // Refused: why, in cron's words where it has them ("bad minute")
-  std::string_view user;     // Job in a system crontab: the user column as cron reads it
-  std::string_view name;     // Assignment: the variable's name, without its quotes
-  std::string_view command;  // Job: the command as cron keeps it; Assignment: the value as kept
-};
 
 // Reads one line of a crontab, followed in the file by a line feed. `line` is the line without
 // its line feed, every other byte kept as it is (a carriage return stays).
