@@ -144,6 +144,9 @@ const std::vector<Case> kCases = {
        "Cron runs this on days 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29 and 31 of "
        "the month and on every Monday to Sunday, not only on Mondays to Sundays that are days "
        "1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29 and 31."}}},
+    // Both day fields joined: neither turns alone, so neither step is uneven.
+    {"0 0 */2 * */2", {}},
+    {"0 0 1-31 * */2", {}},
     // Either day and an uneven step: both findings.
     {"0 */5 1 * 1",
      {{OR,
