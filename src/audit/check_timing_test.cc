@@ -127,6 +127,10 @@ const std::vector<Case> kCases = {
      {{STEP,
        "\"1-7/3\" in field \"day of week\" runs on Monday, Thursday and Sunday: from "
        "Sunday to Monday is 1 day, not 3."}}},
+    {"0 0 * * */4",
+     {{STEP,
+       "\"*/4\" in field \"day of week\" runs on Sunday and Thursday: from Thursday to Sunday "
+       "is 3 days, not 4."}}},
     {"0 0 * * */7", {}},
     // Steps of names, over the whole week and year.
     {"0 0 * * sun-sat/2",

@@ -24,6 +24,8 @@ std::string describe(const CronReading& r) {
       return "Skipped";
     case V::Refused:
       return "Refused: " + std::string(r.reason);
+    case V::Crashes:
+      return "Crashes: " + std::string(r.reason);
     case V::Assignment:
       return "Assignment: " + std::string(r.name) + "=[" + std::string(r.command) + "]";
     case V::Job:

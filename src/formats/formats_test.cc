@@ -99,6 +99,55 @@ TEST(WriteReport, Github) {
                 "::error file=etc/cron.d/mode,title=FILE_MODE::" + kMode + "\n");
 }
 
+// The JSON report's layout, two blanks a level, whole for a small audit.
+TEST(WriteReport, JsonLayout) {
+  MemoryFileSystem fs;
+  fs.add_file("one", "A=$B\n");
+  AuditOptions options;
+  options.paths = {"one"};
+  EXPECT_EQ(written(Format::Json, run_audit(options, fs)),
+            R"({
+  "tool": {
+    "name": "lintkeeper-audit",
+    "version": "9.8.7"
+  },
+  "root": null,
+  "errors": 0,
+  "warnings": 1,
+  "status": 1,
+  "files": [
+    {
+      "path": "one",
+      "reading": "system crontab",
+      "errors": 0,
+      "warnings": 1,
+      "findings": [
+        {
+          "kind": "SHELL_VAR",
+          "severity": "warning",
+          "line": 1,
+          "text": "Variable assignments in crontabs are not like shell.  $VAR is not expanded.",
+          "line_text": "A=$B",
+          "fingerprint": "e19c1bae62e03cdf"
+        }
+      ]
+    }
+  ]
+}
+)");
+}
+
+// GitHub's escapes: in the file property, and in the text.
+TEST(WriteReport, GithubEscapes) {
+  MemoryFileSystem fs;
+  const std::string name = "a\rb\nc%d:e,f.cron";
+  fs.add_file(name, "A=$B\n");
+  AuditOptions options;
+  options.paths = {name};
+  EXPECT_EQ(written(Format::Github, run_audit(options, fs)),
+            "::warning file=a%0Db%0Ac%25d%3Ae%2Cf.cron,line=1,title=SHELL_VAR::" + kShellVar + "\n");
+}
+
 TEST(WriteReport, Json) {
   const json doc = json::parse(written(Format::Json, planted_audit(), 5));
   EXPECT_EQ(doc["tool"], json({{"name", "lintkeeper-audit"}, {"version", "9.8.7"}}));
