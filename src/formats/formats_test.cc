@@ -144,8 +144,9 @@ TEST(WriteReport, GithubEscapes) {
   fs.add_file(name, "A=$B\n");
   AuditOptions options;
   options.paths = {name};
-  EXPECT_EQ(written(Format::Github, run_audit(options, fs)),
-            "::warning file=a%0Db%0Ac%25d%3Ae%2Cf.cron,line=1,title=SHELL_VAR::" + kShellVar + "\n");
+  EXPECT_EQ(
+      written(Format::Github, run_audit(options, fs)),
+      "::warning file=a%0Db%0Ac%25d%3Ae%2Cf.cron,line=1,title=SHELL_VAR::" + kShellVar + "\n");
 }
 
 TEST(WriteReport, Json) {
