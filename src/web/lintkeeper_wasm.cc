@@ -83,7 +83,7 @@ class ReportParts final : public FindingReader {
   void line(const LineRecord& line) override {
     if (line.findings.empty()) return;
     Mark mark{out_.contents().size(), line.number, line.findings.front().kind, false,
-              line.findings.size(), {}};
+              line.findings.size(),   {}};
     for (const Finding& f : line.findings) mark.kinds.push_back(f.kind);
     marks_.push_back(std::move(mark));
   }
