@@ -1,5 +1,7 @@
 // The page's script: runs lintkeeper's WebAssembly module on the crontab as it is typed, and
-// shows its report, its exit status and what cron will do with the file.
+// shows its report, its exit status and what cron will do with the file. Everything shown
+// comes from the module's answers as data: the report as its lines, the findings, and the
+// programs' version, exit statuses and kinds.
 'use strict';
 
 (() => {
@@ -12,34 +14,48 @@
   const cron = $('cron');
   const fileName = $('file-name');
   const encoder = new TextEncoder();
+  const decoder = new TextDecoder();
 
   let lintkeeper = null;  // the module, once loaded
+  // What the module says of the programs: the words of each exit status, and the kinds that
+  // only lintkeeper-audit reports, which the section of what cron will do shows.
+  const exitWords = new Map();
+  const auditOnly = new Set();
   // A file as opened, checked byte for byte until the editor is changed: the editor cannot
   // hold its carriage returns or its bytes that are not UTF-8.
   let openedBytes = null;
-  let exitWords = {};  // the meaning of each exit status, from lintkeeper --help
-  let scheduled = false;
-  let gutterKey = '';
 
   // Calls an export of the module on the crontab's bytes with the arguments of a command
   // line, and returns its JSON answer.
   function call(name, bytes, args) {
-    const packed = encoder.encode(args.map((a) => a + '\0').join(''));
+    const packed = encoder.encode(args.map((a) => `${a}\0`).join(''));
     const text = lintkeeper._malloc(bytes.length + 1);
     const argv = lintkeeper._malloc(packed.length + 1);
     try {
       lintkeeper.HEAPU8.set(bytes, text);
       lintkeeper.HEAPU8.set(packed, argv);
-      const answer = lintkeeper[name](text, bytes.length, argv, packed.length);
-      return JSON.parse(lintkeeper.UTF8ToString(answer));
+      return answer(lintkeeper[name](text, bytes.length, argv, packed.length));
     } finally {
       lintkeeper._free(text);
       lintkeeper._free(argv);
     }
   }
 
+  // The module's last answer, which it holds until the next call, of the size it gives.
+  function answer(at) {
+    const size = lintkeeper._lintkeeper_answer_size();
+    return JSON.parse(decoder.decode(lintkeeper.HEAPU8.subarray(at, at + size)));
+  }
+
+  // The options as the form holds them, read again once it changes (forgetOptions).
+  let formOptions = null;
+
+  function forgetOptions() {
+    formOptions = null;
+  }
+
   function options() {
-    return {
+    formOptions = formOptions || {
       user: form.elements.kind.value === 'user',
       echo: $('echo').checked,
       debug: $('debug').checked,
@@ -49,6 +65,7 @@
       failWarnings: $('fail-warnings').value.trim(),
       name: fileName.value,
     };
+    return formOptions;
   }
 
   // The arguments as they would be typed: flags, then the crontab's name.
@@ -80,137 +97,312 @@
     return /^[A-Za-z0-9_@%+=:,./-]+$/.test(word) ? word : `'${word.replace(/'/g, `'\\''`)}'`;
   }
 
-  function escapeHtml(text) {
-    return text.replace(/[&<>"]/g, (c) => ({'&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;'})[c]);
+  function element(tag, className, ...children) {
+    const e = document.createElement(tag);
+    if (className) e.className = className;
+    e.append(...children);
+    return e;
   }
 
+  // A button to a line of the editor. Not a <button>: a report holds one a line with findings,
+  // and the browser walks every form control of the page on each keystroke in the editor.
   function lineButton(line, label) {
-    return `<button type="button" data-line="${line}" aria-label="Go to line ${line}">${label}</button>`;
+    const button = element('span', 'line-button', label);
+    button.dataset.line = line;
+    button.setAttribute('role', 'button');
+    button.tabIndex = 0;
+    button.setAttribute('aria-label', `Go to line ${line}`);
+    return button;
   }
 
-  // One line of the report, with its line feed, from its key: the text, after \0 for standard
-  // error, or after \1 when its line number leads to a line with messages.
-  function reportLine(key) {
-    if (key.startsWith('\0')) return `<span class="stderr">${escapeHtml(key.slice(1))}</span>`;
-    let html;
-    const numbered = /^\u0001([EW]): (\d+)(: [^]*)$/.exec(key);
-    const marked = /^([EW]):( [^]*)$/.exec(key);
-    const message = /^([ew]):/.exec(key);
-    if (numbered) {
-      const [, letter, line, rest] = numbered;
-      html = `<span class="${letter}">${letter}:</span> ${lineButton(line, line)}${escapeHtml(rest)}`;
-    } else if (marked) {
-      html = `<span class="${marked[1]}">${marked[1]}:</span>${escapeHtml(marked[2])}`;
-    } else if (message) {
-      html = `<span class="${message[1]}">${escapeHtml(key)}</span>`;
+  // --- The report: a node per line of it, each a part of the module's report: its text, and
+  // for a line about a line of the crontab or the file, its line number, severity and, for a
+  // finding, its kind. The module answers what changed since its last answer, so that a
+  // keystroke touches only the lines that changed. The lines are held in chunks of about
+  // CHUNK, which the browser lays out and paints only when they are near the visible part of
+  // the report (style.css). The refusal of the options, if any, comes first.
+
+  const CHUNK = 64;
+  const refusal = element('span', 'stderr');
+  const reportLines = element('div', 'lines');
+  report.append(refusal, reportLines);
+  let shownNodes = [];
+
+  // A line of the report. A line's header names its line number, which becomes a button to
+  // the line; the severity of a line or a finding is its class.
+  function partNode(part) {
+    if (!part.severity) return element('span', '', part.text);
+    const role = part.kind === undefined ? 'head' : 'finding';
+    const node = element('span', `${role} ${part.severity}`);
+    const number = String(part.line);
+    const at = role === 'head' && part.line > 0 ? part.text.indexOf(number) : -1;
+    if (at < 0) {
+      node.textContent = part.text;
     } else {
-      html = escapeHtml(key);
+      node.append(element('span', 'mark', part.text.slice(0, at)), lineButton(part.line, number),
+        part.text.slice(at + number.length));
     }
-    return `<span>${html}</span>`;
+    return node;
   }
 
-  // The report is a node per line, so that a change touches only the lines that changed.
-  let reportKeys = [];
+  function fragment(nodes) {
+    const content = document.createDocumentFragment();
+    for (const node of nodes) content.append(node);
+    return content;
+  }
 
-  function renderReport(result) {
-    const withMessages = new Set(result.lines ? result.lines.map((l) => l.line) : []);
-    const lines = result.stdout.match(/[^\n]*\n|[^\n]+$/g) || [];
-    if (result.stderr) lines.unshift(`\0${result.stderr}`);
-    const keys = lines.map((text) => {
-      const numbered = /^[EW]: (\d+): /.exec(text);
-      return numbered && withMessages.has(Number(numbered[1])) ? `\u0001${text}` : text;
+  function newChunk(nodes) {
+    const chunk = element('div', 'chunk');
+    chunk.append(fragment(nodes));
+    return chunk;
+  }
+
+  // Inserts the nodes before next, in its chunk, or at the end of the report.
+  function insertLines(nodes, next, touched) {
+    if (next) {
+      next.parentNode.insertBefore(fragment(nodes), next);
+      touched.add(next.parentNode);
+      return;
+    }
+    let at = 0;
+    const last = reportLines.lastElementChild;
+    if (last && last.childElementCount < CHUNK) {
+      at = CHUNK - last.childElementCount;
+      last.append(fragment(nodes.slice(0, at)));
+      touched.add(last);
+    }
+    const added = document.createDocumentFragment();
+    for (; at < nodes.length; at += CHUNK) {
+      const chunk = newChunk(nodes.slice(at, at + CHUNK));
+      touched.add(chunk);
+      added.append(chunk);
+    }
+    reportLines.append(added);
+  }
+
+  // Chunks that lost all their lines go, those that grew past twice CHUNK are split, and each
+  // is told how many lines it holds, its height while it is not laid out.
+  function settleChunks(touched) {
+    for (const chunk of touched) {
+      const count = chunk.childElementCount;
+      if (count === 0) {
+        chunk.remove();
+        continue;
+      }
+      if (count > 2 * CHUNK) {
+        const moved = [...chunk.children].slice(CHUNK);
+        let after = chunk;
+        for (let at = 0; at < moved.length; at += CHUNK) {
+          const piece = newChunk(moved.slice(at, at + CHUNK));
+          piece.style.setProperty('--lines', piece.childElementCount);
+          after.after(piece);
+          after = piece;
+        }
+      }
+      chunk.style.setProperty('--lines', chunk.childElementCount);
+    }
+  }
+
+  // Applies the module's changes to a list: each takes `removed` elements out from `at` and
+  // puts `added` in their place, after replace(list, at, removed, added) is told.
+  function applyChanges(list, changes, replace) {
+    for (const {at, removed, added} of changes) {
+      replace(list, at, removed, added);
+      if (removed === added.length) {
+        for (let i = 0; i < removed; ++i) list[at + i] = added[i];
+      } else {
+        list = list.slice(0, at).concat(added, list.slice(at + removed));
+      }
+    }
+    return list;
+  }
+
+  function renderReport(changes) {
+    const touched = new Set();
+    const made = changes.map((c) => ({...c, added: c.added.map(partNode)}));
+    shownNodes = applyChanges(shownNodes, made, (nodes, at, removed, added) => {
+      const kept = Math.min(removed, added.length);
+      for (let i = 0; i < kept; ++i) nodes[at + i].replaceWith(added[i]);
+      for (let i = kept; i < removed; ++i) {
+        touched.add(nodes[at + i].parentNode);
+        nodes[at + i].remove();
+      }
+      if (added.length > kept) {
+        insertLines(added.slice(kept), nodes[at + removed] || null, touched);
+      }
     });
-    let start = 0;
-    while (start < keys.length && start < reportKeys.length && keys[start] === reportKeys[start]) {
-      ++start;
-    }
-    let end = 0;  // lines alike at the end, after start
-    while (end < keys.length - start && end < reportKeys.length - start &&
-           keys[keys.length - 1 - end] === reportKeys[reportKeys.length - 1 - end]) {
-      ++end;
-    }
-    const template = document.createElement('template');
-    template.innerHTML = keys.slice(start, keys.length - end).map(reportLine).join('');
-    const nodes = report.childNodes;
-    const after = nodes[reportKeys.length - end] || null;
-    for (let i = reportKeys.length - end - 1; i >= start; --i) nodes[i].remove();
-    report.insertBefore(template.content, after);
-    reportKeys = keys;
+    settleChunks(touched);
+  }
 
-    statusLine.className = `status s${result.status}`;
-    statusLine.textContent = result.stderr
+  function setText(node, text) {
+    if (node.textContent !== text) node.textContent = text;
+  }
+
+  function renderStatus(result) {
+    const className = `status s${result.status}`;
+    if (statusLine.className !== className) statusLine.className = className;
+    setText(statusLine, result.stderr
       ? `Exit status ${result.status}: the options are not accepted, as said below.`
-      : `Exit status ${result.status}: ${exitWords[result.status] || 'unknown'}.`;
+      : `Exit status ${result.status}: ${exitWords.get(result.status) || 'unknown'}.`);
   }
 
-  // The line numbers of the editor, those with messages marked E or W.
-  function renderGutter(result, count) {
-    const marks = new Map();
-    const mark = (line, error) => {
-      if (line > 0 && marks.get(line) !== 'E') marks.set(line, error ? 'E' : 'W');
-    };
-    for (const record of result.lines || []) {
-      for (const m of record.messages) mark(record.line, m.error);
+  // --- The gutter: a row per line of the editor, kept from one check to the next; a row of a
+  // line with findings has the class of its worst. The findings are the module's, kept as its
+  // changes say.
+
+  const gutterRows = [];
+  let gutterMarks = [];
+  let shownFindings = [];
+
+  function renderGutter(changes, count) {
+    shownFindings = applyChanges(shownFindings, changes, () => {});
+    const marks = new Array(count + 1).fill('');
+    for (const f of shownFindings) {
+      if (f.line > 0 && f.line <= count && marks[f.line] !== 'error') marks[f.line] = f.severity;
     }
-    for (const m of result.file || []) mark(m.line, m.error);
-    const key = `${count}|${[...marks].join(';')}`;
-    if (key === gutterKey) return;
-    gutterKey = key;
-    const rows = [];
+    const rows = gutterRows.length;
+    if (rows < count) {
+      const added = document.createDocumentFragment();
+      while (gutterRows.length < count) {
+        const row = element('span', '', String(gutterRows.length + 1));
+        gutterRows.push(row);
+        added.append(row);
+      }
+      gutter.append(added);
+    }
+    while (gutterRows.length > count) gutterRows.pop().remove();
     for (let line = 1; line <= count; ++line) {
-      const m = marks.get(line);
-      rows.push(m ? `<span class="${m}">${line}</span>` : line);
+      if (marks[line] !== (gutterMarks[line] || '')) gutterRows[line - 1].className = marks[line];
     }
-    gutter.innerHTML = rows.join('\n');
-    gutter.scrollTop = editor.scrollTop;
+    gutterMarks = marks;
+    // Rows added or taken away change how far the gutter scrolls: it follows the editor again
+    // when the page is next laid out.
+    if (rows !== count) {
+      requestAnimationFrame(() => {
+        gutter.scrollTop = editor.scrollTop;
+      });
+    }
   }
+
+  function lineCount(text) {
+    let count = 1;
+    for (let at = text.indexOf('\n'); at >= 0; at = text.indexOf('\n', at + 1)) ++count;
+    return count;
+  }
+
+  // --- What cron will do: the findings of the audit of the kinds only it reports.
+
+  let shownCron = '';
 
   function renderCron(audit) {
+    const findings = audit.findings.filter((f) => auditOnly.has(f.kind));
+    const key = audit.stderr ? '\0' : JSON.stringify(findings);
+    if (key === shownCron) return;
+    shownCron = key;
     if (audit.stderr) {
-      cron.innerHTML = '<p>Not run: the options are not accepted.</p>';
+      cron.replaceChildren(element('p', '', 'Not run: the options are not accepted.'));
       return;
     }
-    if (audit.findings.length === 0) {
-      cron.innerHTML = '<p>Nothing to add: cron loads every line of this file, and each ' +
-        'schedule runs as written.</p>';
+    if (findings.length === 0) {
+      cron.replaceChildren(element('p', '', 'Nothing to add: cron loads every line of this ' +
+        'file, and each schedule runs as written.'));
       return;
     }
-    const items = audit.findings.map((f) => {
-      const where = f.line > 0 ? `${lineButton(f.line, `line ${f.line}`)} ` : 'The file: ';
-      const kind = `<span class="kind">${f.kind}</span>`;
-      return `<li class="${f.error ? 'error' : 'warning'}">${where}${kind} ${escapeHtml(f.text)}</li>`;
-    });
-    cron.innerHTML = `<ul>${items.join('')}</ul>`;
+    const items = findings.map((f) => element('li', f.severity,
+      ...(f.line > 0 ? [lineButton(f.line, `line ${f.line}`), ' '] : ['The file: ']),
+      element('span', 'kind', f.kind), ` ${f.text}`));
+    cron.replaceChildren(element('ul', '', ...items));
   }
 
-  function run() {
-    scheduled = false;
+  // --- Checking: at once when the crontab or an option changes, so that the report is
+  // there for the next frame; the audit after that frame is painted.
+
+  // Each change is numbered, and each view notes the change it shows.
+  let change = 0;
+  let checked = 0;
+  let checkQueued = false;
+  let auditQueued = false;
+  let lastCost = 0;  // of the last check, in milliseconds
+
+  function setBusy(node, busy) {
+    const value = busy ? 'true' : 'false';
+    if (node.getAttribute('aria-busy') !== value) node.setAttribute('aria-busy', value);
+  }
+
+  // The crontab's text and bytes and the options, or null when the options cannot be run:
+  // read once a change, for the check and the audit.
+  let requested = null;
+
+  function request() {
+    if (requested && requested.change === change) return requested.r;
     const o = options();
-    if (o.name.includes('/')) {
+    const text = editor.value;
+    const r = o.name.includes('/') ? null : {o, text, bytes: openedBytes || encoder.encode(text)};
+    requested = {change, r};
+    return r;
+  }
+
+  function check() {
+    checkQueued = false;
+    const began = performance.now();
+    checked = change;
+    const r = request();
+    if (!r) {
       fileName.setAttribute('aria-invalid', 'true');
       statusLine.className = 'status s2';
       statusLine.textContent = 'The file name is a name alone, without "/".';
-      report.setAttribute('aria-busy', 'false');
+      setBusy(report, false);
+      setBusy(cron, false);
       return;
     }
     fileName.removeAttribute('aria-invalid');
-    const text = editor.value;
-    const bytes = openedBytes || encoder.encode(text);
-    const args = lintkeeperArgs(o);
-    $('command').textContent = ['lintkeeper', ...args].map(shellWord).join(' ');
-    const result = call('_lintkeeper_check', bytes, args);
-    renderReport(result);
-    renderGutter(result, text.split('\n').length);
-    renderCron(call('_lintkeeper_audit', bytes, auditArgs(o)));
-    report.setAttribute('aria-busy', 'false');
+    const args = lintkeeperArgs(r.o);
+    setText($('command'), ['lintkeeper', ...args].map(shellWord).join(' '));
+    const result = call('_lintkeeper_check_changes', r.bytes, args);
+    setText(refusal, result.stderr);
+    renderReport(result.report_changes);
+    renderStatus(result);
+    renderGutter(result.findings_changes, lineCount(r.text));
+    setBusy(report, false);
+    lastCost = performance.now() - began;
+    queueAudit();
   }
 
-  // Checks again at the next frame, once however many changes came before it.
+  // The audit runs once the report is painted, when the page is idle, and only for the last
+  // change.
+  function queueAudit() {
+    if (auditQueued) return;
+    auditQueued = true;
+    requestAnimationFrame(() => {
+      if (typeof requestIdleCallback === 'function') {
+        requestIdleCallback(audit, {timeout: 250});
+      } else {
+        setTimeout(audit);
+      }
+    });
+  }
+
+  function audit() {
+    auditQueued = false;
+    if (checkQueued || checked !== change) return;  // the next check queues it again
+    const r = request();
+    if (r) renderCron(call('_lintkeeper_audit', r.bytes, auditArgs(r.o)));
+    setBusy(cron, false);
+  }
+
+  // Checks again once however many changes come together: in this task when the last check
+  // was quick, else at the next frame.
   function schedule() {
-    report.setAttribute('aria-busy', 'true');
-    if (scheduled || !lintkeeper) return;
-    scheduled = true;
-    requestAnimationFrame(run);
+    ++change;
+    setBusy(report, true);
+    setBusy(cron, true);
+    if (checkQueued || !lintkeeper) return;
+    checkQueued = true;
+    if (lastCost < 12) {
+      queueMicrotask(check);
+    } else {
+      requestAnimationFrame(check);
+    }
   }
 
   // Puts a crontab into the editor. Bytes the editor cannot hold exactly are kept and
@@ -233,6 +425,7 @@
       'UTF-8, which the editor cannot show as they are: it is checked as opened, byte for ' +
       'byte, until you edit it.';
     fileName.value = name;
+    forgetOptions();
     editor.scrollTop = 0;
     schedule();
   }
@@ -322,14 +515,14 @@
     return true;
   }
 
-  // The words of "Exit status:" in the long help, by status.
-  function readExitWords() {
-    const help = call('_lintkeeper_check', new Uint8Array(), ['--help']).stdout;
-    const section = help.split('Exit status:\n')[1] || '';
-    for (const line of section.split('\n')) {
-      const m = /^\s+(\d)\s+(.*)$/.exec(line);
-      if (!m) break;
-      exitWords[m[1]] = m[2];
+  // The version, the meaning of each exit status and the kinds only the audit reports.
+  function readAbout() {
+    const about = answer(lintkeeper._lintkeeper_about());
+    $('version').textContent = about.version;
+    $('footer-version').textContent = `lintkeeper ${about.version}`;
+    for (const s of about.exit_statuses) exitWords.set(s.status, s.meaning);
+    for (const k of about.kinds) {
+      if (k.audit_only) auditOnly.add(k.name);
     }
   }
 
@@ -349,8 +542,16 @@
   }
 
   function onLineButton(event) {
-    const button = event.target.closest('button[data-line]');
+    const button = event.target.closest('[data-line]');
     if (button) goToLine(Number(button.dataset.line));
+  }
+
+  // Enter and Space press a line button, as they do a <button>.
+  function onLineButtonKey(event) {
+    if (event.key !== 'Enter' && event.key !== ' ') return;
+    if (!event.target.closest('[data-line]')) return;
+    event.preventDefault();
+    onLineButton(event);
   }
 
   // Tab types a tab, as crontabs use them; after Esc it moves on, as everywhere else.
@@ -388,11 +589,17 @@
   editor.addEventListener('scroll', () => {
     gutter.scrollTop = editor.scrollTop;
   });
-  form.addEventListener('input', changed);
-  form.addEventListener('change', changed);
+  for (const type of ['input', 'change']) {
+    form.addEventListener(type, () => {
+      forgetOptions();
+      changed();
+    });
+  }
   form.addEventListener('submit', (event) => event.preventDefault());
-  report.addEventListener('click', onLineButton);
-  cron.addEventListener('click', onLineButton);
+  for (const box of [report, cron]) {
+    box.addEventListener('click', onLineButton);
+    box.addEventListener('keydown', onLineButtonKey);
+  }
   $('open').addEventListener('click', () => $('file').click());
   $('file').addEventListener('change', () => {
     const file = $('file').files[0];
@@ -427,10 +634,7 @@
   async function start() {
     try {
       lintkeeper = await createLintkeeper();
-      const version = call('_lintkeeper_check', new Uint8Array(), ['--version']).stdout.trim();
-      $('version').textContent = version.split(' ')[1] || '';
-      $('footer-version').textContent = version;
-      readExitWords();
+      readAbout();
       if (!(await loadShared())) await loadExample();
       schedule();
     } catch (error) {

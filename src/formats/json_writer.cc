@@ -23,6 +23,7 @@ std::string json_string(std::string_view text) {
 }
 
 void JsonWriter::newline() {
+  if (layout_ == Layout::Compact) return;
   out_.write("\n");
   for (std::size_t i = 0; i < empty_.size(); ++i) out_.write("  ");
 }
@@ -40,8 +41,8 @@ void JsonWriter::before_value() {
 
 JsonWriter& JsonWriter::key(std::string_view name) {
   before_value();
-  out_.write(json_string(name));
-  out_.write(": ");
+  value_text(name);
+  out_.write(layout_ == Layout::Compact ? ":" : ": ");
   after_key_ = true;
   return *this;
 }
@@ -61,7 +62,21 @@ void JsonWriter::close(char bracket) {
 
 void JsonWriter::value(std::string_view text) {
   before_value();
-  out_.write(json_string(text));
+  value_text(text);
+}
+
+void JsonWriter::value_text(std::string_view text) {
+  // Plain ASCII, nearly every text of a report, is written as it is, without a copy.
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte >= 0x80 || c == '"' || c == '\\') {
+      out_.write(json_string(text));
+      return;
+    }
+  }
+  out_.write("\"");
+  out_.write(text);
+  out_.write("\"");
 }
 
 void JsonWriter::value(std::uint64_t number) {

@@ -1,4 +1,4 @@
-// A streaming writer of JSON documents, indented by two blanks a level.
+// A streaming writer of JSON documents, indented by two blanks a level or compact.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,11 @@ namespace lintkeeper {
 
 class JsonWriter {
  public:
-  explicit JsonWriter(Output& out) : out_(out) {}
+  // Indented: two blanks a level, a member or element a line, for people and reports.
+  // Compact: no blank or line break at all, for a program that reads an answer at once.
+  enum class Layout { Indented, Compact };
+
+  explicit JsonWriter(Output& out, Layout layout = Layout::Indented) : out_(out), layout_(layout) {}
 
   template <typename F>
   void object(F&& members) {
@@ -36,12 +40,14 @@ class JsonWriter {
   void end() { out_.write("\n"); }
 
  private:
+  void value_text(std::string_view text);
   void open(char bracket);
   void close(char bracket);
   void before_value();
   void newline();
 
   Output& out_;
+  Layout layout_;
   std::vector<bool> empty_;  // per open object or array: nothing written in it yet
   bool after_key_ = false;
 };

@@ -1,10 +1,16 @@
 // The WebAssembly module of the web page: lintkeeper's run, and lintkeeper-audit's, of a
 // crontab held in memory, and what the page needs to know of both programs, each answering in
-// JSON. The page shows what the answers hold; it reads no report text.
+// JSON. The page shows what the answers hold; it reads no report text. As the crontab is typed,
+// lintkeeper's report and findings are answered as what changed since the last answer.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <emscripten/emscripten.h>
@@ -51,25 +57,44 @@ void write_finding(JsonWriter& json, const Finding& f) {
   });
 }
 
-// {"status":N,"stdout":"...","stderr":"...", then the members that more writes}. The texts of
-// a run are UTF-8: a line that is not is reported, never printed.
+// {"status":N,"stderr":"...", then the members that more writes}.
 template <typename More>
-std::string answer(int status, std::string_view out, std::string_view err, More&& more) {
+std::string answer(int status, std::string_view err, More&& more) {
   Output text;
-  JsonWriter json(text);
+  JsonWriter json(text, JsonWriter::Layout::Compact);
   json.object([&] {
     json.key("status").value(static_cast<std::uint64_t>(status));
-    json.key("stdout").value(out);
     json.key("stderr").value(err);
     more(json);
   });
   return std::string(text.contents());
 }
 
-template <typename Args>
-std::string answer_of(const Answer& other) {
-  return answer(other.status, other.is_error ? "" : other.text, other.is_error ? other.text : "",
-                [](JsonWriter& json) { json.key("report").array([] {}); });
+// A line of lintkeeper's text report, and what it shows.
+struct Part {
+  enum class Shows : std::uint8_t { Text, Header, Finding };
+  std::string_view text;  // with its line feed
+  Shows shows = Shows::Text;
+  std::uint64_t line = 0;  // of a header or a finding; 0 for a finding about the file
+  Severity severity{};     // of a finding; of a header, of its line's first finding
+  MessageKind kind{};      // of a finding
+  bool operator==(const Part&) const = default;
+};
+
+// {"text": ..., and for a finding or a line's header "line", "severity" and, for a finding,
+// "kind"}.
+void write_part(JsonWriter& json, const Part& part) {
+  json.object([&] {
+    json.key("text").value(part.text);
+    if (part.shows == Part::Shows::Text) return;
+    json.key("line").value(part.line);
+    json.key("severity").value(severity_word(part.severity));
+    if (part.shows == Part::Shows::Finding) json.key("kind").value(kind_name(part.kind));
+  });
+}
+
+bool same_finding(const Finding& a, const Finding& b) {
+  return a.line == b.line && a.kind == b.kind && a.text == b.text;
 }
 
 // Where each part of lintkeeper's text report starts, and what it is about: noted just before
@@ -78,52 +103,49 @@ class ReportParts final : public FindingReader {
  public:
   explicit ReportParts(const Output& out) : out_(out) {}
   void file_finding(const Finding& finding) override {
-    marks_.push_back({out_.contents().size(), finding.line, finding.kind, true, 0, {}});
+    marks_.push_back({out_.contents().size(), finding.line, finding.kind, true, 0, 0});
   }
   void line(const LineRecord& line) override {
     if (line.findings.empty()) return;
-    Mark mark{out_.contents().size(), line.number, line.findings.front().kind, false,
-              line.findings.size(),   {}};
-    for (const Finding& f : line.findings) mark.kinds.push_back(f.kind);
-    marks_.push_back(std::move(mark));
+    marks_.push_back({out_.contents().size(), line.number, line.findings.front().kind, false,
+                      kinds_.size(), line.findings.size()});
+    for (const Finding& f : line.findings) kinds_.push_back(f.kind);
   }
 
-  // The report as its lines, each {"text": ..., and for a line of a finding or of a line's
-  // header, "line" (0 for the file as a whole), "severity" and, for a finding, "kind"}.
-  void write(JsonWriter& json, std::string_view text) const {
+  // The report, all the text the run printed, as its lines.
+  std::vector<Part> parts(std::string_view text) const {
+    std::vector<Part> parts;
     std::size_t at = 0, next_mark = 0;
     // The lines of the current mark: the header first, then a finding's each.
     std::size_t part = 0;
     const Mark* mark = nullptr;
-    json.array([&] {
-      while (at < text.size()) {
-        if (next_mark < marks_.size() && marks_[next_mark].offset <= at) {
-          mark = &marks_[next_mark++];
-          part = 0;
-        }
-        const std::size_t end = text.find('\n', at);
-        const std::size_t stop = end == std::string_view::npos ? text.size() : end + 1;
-        const std::string_view piece = text.substr(at, stop - at);
-        json.object([&] {
-          json.key("text").value(piece);
-          if (mark == nullptr) return;
-          json.key("line").value(mark->line);
-          if (mark->file) {
-            json.key("severity").value(severity_word(severity_of(mark->kind)));
-            json.key("kind").value(kind_name(mark->kind));
-          } else if (part == 0) {
-            json.key("severity").value(severity_word(severity_of(mark->kind)));
-          } else {
-            const MessageKind kind = mark->kinds[part - 1];
-            json.key("severity").value(severity_word(severity_of(kind)));
-            json.key("kind").value(kind_name(kind));
-          }
-        });
-        // A mark covers its own lines only: what follows is the run's own text.
-        if (mark != nullptr && ++part > (mark->file ? 0 : mark->count)) mark = nullptr;
-        at = stop;
+    while (at < text.size()) {
+      if (next_mark < marks_.size() && marks_[next_mark].offset <= at) {
+        mark = &marks_[next_mark++];
+        part = 0;
       }
-    });
+      const std::size_t end = text.find('\n', at);
+      const std::size_t stop = end == std::string_view::npos ? text.size() : end + 1;
+      Part piece{text.substr(at, stop - at)};
+      if (mark != nullptr) {
+        piece.line = mark->line;
+        if (mark->file) {
+          piece.shows = Part::Shows::Finding;
+          piece.kind = mark->kind;
+        } else if (part == 0) {
+          piece.shows = Part::Shows::Header;
+        } else {
+          piece.shows = Part::Shows::Finding;
+          piece.kind = kinds_[mark->first_kind + part - 1];
+        }
+        piece.severity = severity_of(piece.shows == Part::Shows::Header ? mark->kind : piece.kind);
+        // A mark covers its own lines only: what follows is the run's own text.
+        if (++part > (mark->file ? 0 : mark->count)) mark = nullptr;
+      }
+      parts.push_back(piece);
+      at = stop;
+    }
+    return parts;
   }
 
  private:
@@ -132,49 +154,139 @@ class ReportParts final : public FindingReader {
     std::uint64_t line;
     MessageKind kind;  // of a finding about the file, or of a line's first finding
     bool file;
-    std::size_t count;  // of a line's findings
-    std::vector<MessageKind> kinds;
+    std::size_t first_kind;  // in kinds_, of a line's findings
+    std::size_t count;       // of a line's findings
   };
   const Output& out_;
   std::vector<Mark> marks_;
+  std::vector<MessageKind> kinds_;  // of every line's findings, one line after the other
 };
 
-// Every finding kept by a store, as the page marks the lines of its editor.
-class Findings final : public FindingReader {
+// Every finding kept by a store, in the order of the report.
+class FindingList final : public FindingReader {
  public:
-  explicit Findings(JsonWriter& json) : json_(json) {}
-  void file_finding(const Finding& f) override { write_finding(json_, f); }
+  explicit FindingList(std::vector<Finding>& findings) : findings_(findings) {}
+  void file_finding(const Finding& f) override { findings_.push_back(f); }
   void line(const LineRecord& line) override {
-    for (const Finding& f : line.findings) write_finding(json_, f);
+    findings_.insert(findings_.end(), line.findings.begin(), line.findings.end());
   }
 
  private:
-  JsonWriter& json_;
+  std::vector<Finding>& findings_;
 };
 
-// lintkeeper's run as src/cli/main.cc makes it, with its output held in memory. Besides the
-// report as text and as parts, every finding with its line.
-std::string check(std::string_view text, const std::vector<std::string_view>& arguments) {
-  const CommandLine<Args> command_line = parse_lintkeeper_command_line(arguments);
-  if (const auto other =
-          answer_without_run(command_line, LINTKEEPER_COMMAND, version_text(PROGRAM_NAME))) {
-    return answer_of<Args>(*other);
+// lintkeeper's run as src/cli/main.cc makes it, with its output held in memory, or the answer
+// of a command line that asks for no run. It is kept whole, with the command line it ran: its
+// report's lines are views of its output and its findings of its store.
+struct Checked {
+  explicit Checked(CommandLine<Args> line) : command_line(std::move(line)) {}
+
+  CommandLine<Args> command_line;
+  std::optional<Answer> other;
+  Output out;
+  ReportParts marks{out};
+  std::optional<LintkeeperRun> run;
+  int status = 0;
+  std::vector<Part> report;
+  std::vector<Finding> findings;
+};
+
+std::unique_ptr<Checked> run_check(std::string_view text,
+                                   const std::vector<std::string_view>& arguments) {
+  auto checked = std::make_unique<Checked>(parse_lintkeeper_command_line(arguments));
+  checked->other =
+      answer_without_run(checked->command_line, LINTKEEPER_COMMAND, version_text(PROGRAM_NAME));
+  if (checked->other) {
+    checked->status = checked->other->status;
+    return checked;
   }
-  const Args& args = command_line.args;
+  const Args& args = checked->command_line.args;
   MemoryFileSystem fs;
   add_crontab(fs, args.crontab, text);
-  Output out;
-  ReportParts parts(out);
-  LintkeeperRun run(args, out, FindingStore::Keep::WithFindings, &parts);
-  const int status = run.run(fs);
-  return answer(status, out.contents(), {}, [&](JsonWriter& json) {
-    json.key("report");
-    parts.write(json, out.contents());
+  checked->run.emplace(args, checked->out, FindingStore::Keep::WithFindings, &checked->marks);
+  checked->status = checked->run->run(fs);
+  checked->report = checked->marks.parts(checked->out.contents());
+  FindingList list(checked->findings);
+  checked->run->findings().walk(list);
+  return checked;
+}
+
+// {"status":N,"stderr":"...", and "stdout":"..." for the help or the version, then the members
+// that more writes}.
+template <typename More>
+std::string check_answer(const Checked& checked, More&& more) {
+  const Answer* other = checked.other ? &*checked.other : nullptr;
+  return answer(checked.status, other && other->is_error ? other->text : "", [&](JsonWriter& json) {
+    if (other && !other->is_error) json.key("stdout").value(other->text);
+    more(json);
+  });
+}
+
+// The report as its lines and every finding with its line.
+std::string check(std::string_view text, const std::vector<std::string_view>& arguments) {
+  const std::unique_ptr<Checked> checked = run_check(text, arguments);
+  return check_answer(*checked, [&](JsonWriter& json) {
+    json.key("report").array([&] {
+      for (const Part& part : checked->report) write_part(json, part);
+    });
     json.key("findings").array([&] {
-      Findings findings(json);
-      run.findings().walk(findings);
+      for (const Finding& f : checked->findings) write_finding(json, f);
     });
   });
+}
+
+// The changes that make the list before into the list now, each {"at":I,"removed":N,
+// "added":[...]}: N elements from index I taken out and those added put in their place, the
+// index that of the list as the changes before left it. What is alike at the start is kept;
+// the rest is aligned on the end, where elements were added or taken out, and of the elements
+// after that compared one for one, each run that differs is replaced.
+template <typename T, typename Same, typename Write>
+void write_changes(JsonWriter& json, const std::vector<T>& before, const std::vector<T>& now,
+                   Same same, Write write) {
+  const std::size_t was = before.size(), is = now.size();
+  std::size_t start = 0;
+  while (start < was && start < is && same(before[start], now[start])) ++start;
+  const std::size_t aligned = std::min(was, is) - start;
+  const auto change = [&](std::size_t at, std::size_t removed, std::size_t added) {
+    json.object([&] {
+      json.key("at").value(static_cast<std::uint64_t>(at));
+      json.key("removed").value(static_cast<std::uint64_t>(removed));
+      json.key("added").array([&] {
+        for (std::size_t i = at; i < at + added; ++i) write(json, now[i]);
+      });
+    });
+  };
+  json.array([&] {
+    if (was - aligned > start || is - aligned > start) {
+      change(start, was - aligned - start, is - aligned - start);
+    }
+    for (std::size_t i = 0; i < aligned;) {
+      std::size_t j = i;
+      while (j < aligned && !same(before[was - aligned + j], now[is - aligned + j])) ++j;
+      if (j > i) change(is - aligned + i, j - i, j - i);
+      i = j + 1;
+    }
+  });
+}
+
+// The last run that lintkeeper_check_changes answered, which its next answer changes.
+std::unique_ptr<Checked> last_checked;
+
+// The report and the findings as the changes from those of the last such call.
+std::string check_changes(std::string_view text, const std::vector<std::string_view>& arguments) {
+  std::unique_ptr<Checked> checked = run_check(text, arguments);
+  static const std::vector<Part> no_parts;
+  static const std::vector<Finding> no_findings;
+  const std::vector<Part>& report_before = last_checked ? last_checked->report : no_parts;
+  const std::vector<Finding>& findings_before = last_checked ? last_checked->findings : no_findings;
+  std::string result = check_answer(*checked, [&](JsonWriter& json) {
+    json.key("report_changes");
+    write_changes(json, report_before, checked->report, std::equal_to<Part>(), write_part);
+    json.key("findings_changes");
+    write_changes(json, findings_before, checked->findings, same_finding, write_finding);
+  });
+  last_checked = std::move(checked);
+  return result;
 }
 
 // lintkeeper-audit's run of the crontabs named, as src/cli/audit_main.cc makes it: its
@@ -183,14 +295,17 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
   const CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
   if (const auto other =
           answer_without_run(command_line, AUDIT_COMMAND, version_text(AUDIT_PROGRAM_NAME))) {
-    return answer_of<AuditArgs>(*other);
+    return answer(other->status, other->is_error ? other->text : "", [&](JsonWriter& json) {
+      if (!other->is_error) json.key("stdout").value(other->text);
+      json.key("findings").array([] {});
+    });
   }
   const AuditArgs& args = command_line.args;
   MemoryFileSystem fs;
   for (const std::string& path : args.audit.paths) add_crontab(fs, path, text);
   const Audit result = run_audit(args.audit, fs);
   const int status = WarningLimit{args.audit.check.fail_warnings}.exit_status(result.counts());
-  return answer(status, {}, {}, [&result](JsonWriter& json) {
+  return answer(status, {}, [&result](JsonWriter& json) {
     json.key("findings").array([&] {
       for (const AuditedFile& file : result.files) {
         for_each_finding(file, [&](const ReportedFinding& f) { write_finding(json, f.finding); });
@@ -203,7 +318,7 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
 // kinds with the programs that report them.
 std::string about() {
   Output text;
-  JsonWriter json(text);
+  JsonWriter json(text, JsonWriter::Layout::Compact);
   json.object([&] {
     json.key("version").value(PROGRAM_VERSION);
     json.key("exit_statuses").array([&] {
@@ -240,12 +355,13 @@ std::string last_answer;
 extern "C" {
 
 // Runs lintkeeper with the arguments (args_size bytes, each argument ended by a NUL byte) on
-// the crontab text, which is the file the arguments name. Returns {"status":N,"stdout":"...",
-// "stderr":"...","report":[PART...],"findings":[FINDING...]}: each PART a line of the report,
-// {"text":"...", and where it shows a finding or a line's header "line":N,"severity":"error"|
-// "warning", and for a finding "kind":"KIND"}; each FINDING {"line":N,"kind":"KIND",
-// "severity":"error"|"warning","text":"..."}, "line" 0 for one about the whole file. Valid until
-// the next call.
+// the crontab text, which is the file the arguments name. Returns {"status":N,"stderr":"...",
+// "report":[PART...],"findings":[FINDING...]}: each PART a line of the report, all of the text
+// the run prints, {"text":"...", and where it shows a finding or a line's header "line":N,
+// "severity":"error"|"warning", and for a finding "kind":"KIND"}; each FINDING {"line":N,
+// "kind":"KIND","severity":"error"|"warning","text":"..."}, "line" 0 for one about the whole
+// file. When the arguments ask for the help or the version, "stdout":"..." holds it, and the
+// report and the findings are empty; when they are refused, "stderr" says why.
 EMSCRIPTEN_KEEPALIVE const char* lintkeeper_check(const char* text, std::size_t text_size,
                                                   const char* args, std::size_t args_size) {
   using namespace lintkeeper;
@@ -253,9 +369,23 @@ EMSCRIPTEN_KEEPALIVE const char* lintkeeper_check(const char* text, std::size_t 
   return last_answer.c_str();
 }
 
-// Runs lintkeeper-audit in the same way. Returns {"status":N,"stdout":"...","stderr":"...",
-// "findings":[FINDING...]}, every finding of the audit; "stdout" holds only the help or the
-// version when the arguments ask for one.
+// Runs lintkeeper as lintkeeper_check does, and answers its report and findings as the changes
+// from those of the last call of lintkeeper_check_changes (none before the first):
+// {"status":N,"stderr":"...","report_changes":[CHANGE...],"findings_changes":[CHANGE...]},
+// with "stdout" as lintkeeper_check's. Each CHANGE {"at":I,"removed":N,"added":[...]} takes N
+// lines or findings out of the list from index I and puts those added in their place, PARTs or
+// FINDINGs as above; the changes come in order, each at the index of the list as the changes
+// before it left it. So the page, typed into, is given the lines that changed.
+EMSCRIPTEN_KEEPALIVE const char* lintkeeper_check_changes(const char* text, std::size_t text_size,
+                                                          const char* args, std::size_t args_size) {
+  using namespace lintkeeper;
+  last_answer = check_changes({text, text_size}, unpack_arguments({args, args_size}));
+  return last_answer.c_str();
+}
+
+// Runs lintkeeper-audit in the same way. Returns {"status":N,"stderr":"...",
+// "findings":[FINDING...]}, every finding of the audit; when the arguments ask for the help or
+// the version, "stdout":"..." holds it and there are no findings.
 EMSCRIPTEN_KEEPALIVE const char* lintkeeper_audit(const char* text, std::size_t text_size,
                                                   const char* args, std::size_t args_size) {
   using namespace lintkeeper;
@@ -271,5 +401,9 @@ EMSCRIPTEN_KEEPALIVE const char* lintkeeper_about() {
   last_answer = about();
   return last_answer.c_str();
 }
+
+// The size in bytes of the last answer, without its ending NUL: the page decodes it from the
+// module's memory without looking for the end.
+EMSCRIPTEN_KEEPALIVE std::size_t lintkeeper_answer_size() { return lintkeeper::last_answer.size(); }
 
 }  // extern "C"
