@@ -14,7 +14,8 @@ set -euo pipefail
 # libnss-wrapper lets tests supply their own password database; help2man makes the man page;
 # dpkg-dev's dpkg-shlibdeps gives the Debian package its dependencies; clang-14 and
 # libclang-rt-14-dev (libFuzzer and the sanitizer runtimes) build the fuzz targets; gcovr
-# reports the test coverage (scripts/coverage.sh); lintian checks the Debian package
+# reports the test coverage (scripts/coverage.sh); busybox-static has the crond whose model
+# (src/cron/busybox_crontab) tests/oracles/busybox/record.py holds to it; lintian checks the Debian package
 # (tests/deb_package.sh, which skips it when it is missing); cron's `crontab -n` is the oracle
 # of the tests of the cron model (src/cron); clang-format checks that every C++ file is
 # formatted; python3-jsonschema validates the JSON and SARIF reports of lintkeeper-audit, and
@@ -42,6 +43,9 @@ readonly TEST_PACKAGES=(
   gcovr
   lintian
   cron
+  busybox-static
+  faketime
+  tzdata
   clang-format
   python3-jsonschema
   npm

@@ -8,8 +8,9 @@
 # The module is built in build-web/ (or WEB_BUILD_DIR), and the finished site is its site/
 # folder, which any static server can serve, for example
 #   python3 -m http.server -d build-web/site 8000
-# Prints the size of each file of the site, and of all, compressed with gzip -9. --test runs
-# tests/web/site_test.mjs, which saves its screenshots into the web build folder.
+# Prints the size of each file of the site (the zone files of zoneinfo/ together), and of all,
+# compressed with gzip -9. --test runs tests/web/site_test.mjs, which saves its screenshots into
+# the web build folder.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -43,12 +44,21 @@ cmake --build "$web"
 
 site="$web/site"
 total=0
+zone_files=0 zone_bytes=0 zone_size=0
 while IFS= read -r file; do
   size=$(gzip -9c "$site/$file" | wc -c)
   total=$((total + size))
+  if [[ $file == zoneinfo/* ]]; then
+    zone_files=$((zone_files + 1))
+    zone_bytes=$((zone_bytes + $(stat -c %s "$site/$file")))
+    zone_size=$((zone_size + size))
+    continue
+  fi
   printf 'web: %-16s %8d bytes, %7d gzip -9\n' "$file" "$(stat -c %s "$site/$file")" "$size"
 done < <(cd "$site" && find . -type f -printf '%P\n' | sort)
-echo "web: the site is $site: $total bytes with gzip -9"
+printf 'web: %-16s %8d bytes, %7d gzip -9: %d files, of which the page fetches the list and one zone\n' \
+    zoneinfo/ "$zone_bytes" "$zone_size" "$zone_files"
+echo "web: the site is $site: $total bytes with gzip -9, $((total - zone_size)) without zoneinfo/"
 
 if $test; then
   node "$root/tests/web/site_test.mjs" --site "$site" --native "$native" --out "$web"

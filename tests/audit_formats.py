@@ -150,8 +150,8 @@ def relative(found, root):
     """The findings with their paths made relative to the root of a host audit."""
     if not root:
         return sorted(found)
-    return sorted((p[len(root):].lstrip("/") if p.startswith(root) else p.lstrip("/"), n, k, t)
-                  for p, n, k, t in found)
+    return sorted(((p[len(root):].lstrip("/") if p.startswith(root) else p.lstrip("/")) or ".",
+                   n, k, t) for p, n, k, t in found)
 
 
 def check_formats(binary, args, root, failures):
@@ -227,6 +227,18 @@ def main():
         audit_tree.planted_tree(planted)
         reports = check_formats(binary, ["--root", planted], planted, failures)
         validate(reports, source, multitool, failures)
+        # The jobs and their runs, with the findings as before.
+        reports = check_formats(binary, ["--root", planted, "--next", "2", "--now",
+                                         "2026-03-28T12:00:00+01:00"], planted, failures)
+        validate(reports, source, multitool, failures)
+        if not json.loads(reports["json"]).get("jobs"):
+            failures.append("json: --next 2 lists no job")
+        # Findings about the whole host, on no file: the root itself, ".".
+        empty = os.path.join(odd, "empty")
+        os.mkdir(empty)
+        reports = check_formats(binary, ["--root", empty], empty, failures)
+        validate(reports, source, multitool, failures)
+        os.rmdir(empty)
         path = odd_crontab(odd)
         reports = check_formats(binary, [path], None, failures)
         validate(reports, source, multitool, failures)

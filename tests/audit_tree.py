@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""lintkeeper-audit on host trees built under a temporary root.
+"""lintkeeper-audit on host trees built under a temporary root, one of each cron.
 
 Usage: audit_tree.py LINTKEEPER_AUDIT
 
-A planted tree holds one case of each finding of the audit; `--root TREE --format gcc` must
-print exactly the expected findings, and the text format must agree with them. A clean tree
-must give no finding and status 0. The cases that need another owner than the caller (chown)
-are left out, with a line saying so, when the test does not run as root.
+A planted Debian tree holds one case of each finding of the audit under Debian's cron;
+`--root TREE --format gcc` must print exactly the expected findings, and the text format must
+agree with them. A clean tree must give no finding and status 0. An Alpine-like tree (busybox's
+crond) and a Fedora-like tree (cronie) hold what those crons read otherwise: each must be found
+to be its cron (the text report's first line) and give exactly the findings planted. The cases
+that need another owner than the caller (chown) are left out, with a line saying so, when the
+test does not run as root.
 """
 
 import os
@@ -37,6 +40,7 @@ def write(root, path, text, mode=0o644, owner=None):
 
 def clean_tree(root):
     write(root, "etc/passwd", PASSWD)
+    write(root, "etc/os-release", 'NAME="Debian GNU/Linux"\nID=debian\n')
     write(root, "etc/crontab", "SHELL=/bin/sh\n17 * * * * root cd / && run-parts /etc/cron.hourly\n")
     write(root, "etc/cron.d/backup", "30 2 * * * root /usr/local/bin/backup\n")
     write(root, "etc/cron.d/.placeholder", "# hidden: cron and run-parts pass over it\n")
@@ -143,6 +147,49 @@ def planted_tree(root):
     return expected
 
 
+def alpine_tree(root):
+    """busybox's crond: the findings of what it reads otherwise than Debian's cron."""
+    expected = []
+
+    def finding(path, line, severity, text, kind):
+        expected.append(f"{path}:{line}:1: {severity}: {text} [{kind}]")
+
+    write(root, "etc/passwd", PASSWD)
+    write(root, "etc/os-release", 'NAME="Alpine Linux"\nID=alpine\n')
+    os.makedirs(os.path.join(root, "usr/sbin"))
+    os.symlink("/bin/busybox", os.path.join(root, "usr/sbin/crond"))
+    write(root, "etc/crontabs/root", "0 6 * * 7 backup\n0 2 * * * root /usr/bin/backup\n"
+          "*/15 * * * * run-parts /etc/periodic/15min\n")
+    finding("/etc/crontabs/root", 1, E, "busybox runs this every day: 7 is out of its range.",
+            "CRON_REJECTS")
+    finding("/etc/crontabs/root", 2, E, 'busybox has no user column: it runs `root '
+            '/usr/bin/backup` as the command, "root" and all.', "USER_COLUMN")
+    write(root, "etc/cron.d/job", "0 3 * * * root /bin/true\n")
+    finding("/etc/cron.d", 1, E, "busybox's crond never reads /etc/cron.d: the file in it never "
+            "runs.", "UNREAD_PLACE")
+    write(root, "etc/periodic/daily/backup.sh", "#!/bin/sh\n", 0o755)  # busybox runs a.sh
+    if AS_ROOT:
+        write(root, "etc/crontabs/alice", "0 9 * * * /bin/report\n", 0o600, 1000)
+        finding("/etc/crontabs/alice", 1, E, "busybox ignores every line of this file: it is not "
+                "owned by root.", "IGNORED_BY_CRON")
+        finding("/etc/crontabs/alice", 1, E, "busybox skips this crontab: it is owned by uid "
+                "1000, not by root.", "FILE_OWNER")
+    return sorted(expected)
+
+
+def fedora_tree(root):
+    """cronie: a spool crontab cronie reads whole but for its bad line, a name with a dot."""
+    write(root, "etc/passwd", PASSWD)
+    write(root, "etc/os-release", 'NAME="Fedora Linux"\nID=fedora\n')
+    write(root, "etc/crontab", "SHELL=/bin/bash\n")
+    write(root, "etc/cron.d/php.conf", "0 3 * * * root /bin/true\n")
+    write(root, "var/spool/cron/alice", "CRON_TZ=Europe/Berlin\n0 3 * * * /bin/report\n"
+          "60 3 * * * /bin/late\n0 4 * * * /bin/after\n", 0o600, 1000 if AS_ROOT else None)
+    path = "/var/spool/cron/alice"
+    return [f'{path}:3:1: error: 60 is too high for field "minute" (60) [FIELD_VALUE_ERROR]',
+            f"{path}:3:1: error: cronie skips this line: bad minute. [CRON_REJECTS]"]
+
+
 def in_run_order(lines):
     """The audit's order: /etc/crontab, /etc/cron.d, the spool, the run-parts folders."""
     def key(line):
@@ -166,7 +213,8 @@ def main():
         result = audit(binary, clean)
         # /etc/crontab, /etc/cron.d/backup, alice's crontab and /etc/cron.daily/logrotate.
         if (result.returncode, result.stdout, result.stderr) != (
-                0, "No errors and no warnings in 4 files.\n", ""):
+                0, "Auditing as Debian's cron: /etc/os-release names Debian GNU/Linux.\n\n"
+                   "No errors and no warnings in 4 files.\n", ""):
             failures += 1
             print(f"FAIL clean tree: status {result.returncode}\n{result.stdout}{result.stderr}")
 
@@ -200,8 +248,25 @@ def main():
             if f"Checking correctness of {planted}{path} (" not in text or f" {kind}: " not in text:
                 failures += 1
                 print(f"FAIL text format lacks {path} or {kind}")
+    for name, plant, cron in (("Alpine", alpine_tree, "busybox's crond"),
+                              ("Fedora", fedora_tree, "cronie")):
+        with tempfile.TemporaryDirectory() as tree:
+            want = sorted(plant(tree))
+            result = audit(binary, tree, "--format", "gcc")
+            got = sorted(line[len(tree):] for line in result.stdout.splitlines())
+            first = audit(binary, tree).stdout.split("\n", 1)[0]
+            if not first.startswith(f"Auditing as {cron}: "):
+                failures += 1
+                print(f"FAIL {name} tree audited as: {first}")
+            if got != want or result.stderr:
+                failures += 1
+                print(f"FAIL {name} tree: status {result.returncode}, stderr {result.stderr!r}")
+                for line in sorted(set(want) - set(got)):
+                    print(f"  missing: {line}")
+                for line in sorted(set(got) - set(want)):
+                    print(f"  unexpected: {line}")
     if failures == 0:
-        print(f"ok: clean tree, and {len(expected)} planted findings")
+        print(f"ok: clean tree, {len(expected)} planted findings, and the Alpine and Fedora trees")
     return 1 if failures else 0
 
 

@@ -225,7 +225,7 @@ completion_rows=(
   "lintkeeper-audit --format = g|gcc github"
   "lintkeeper-audit -d FILE_M|FILE_MISSING FILE_MODE"
   "lintkeeper-audit --disable = IGNORED|IGNORED_BY_CRON"
-  "lintkeeper-audit --no|--no-check-passwd"
+  "lintkeeper-audit --no|--no-check-passwd --now"
   "lintkeeper-audit --root |cron.d"
   "lintkeeper-audit -r cr|cron.d"
   "lintkeeper-audit --fail-warnings |"

@@ -1,7 +1,7 @@
 // The page's script: runs lintkeeper's WebAssembly module on the crontab as it is typed, and
-// shows its report, its exit status and what cron will do with the file. Everything shown
-// comes from the module's answers as data: the report as its lines, the findings, and the
-// programs' version, exit statuses and kinds.
+// shows its report, its exit status, what cron will do with the file and when each job runs.
+// Everything shown comes from the module's answers as data: the report as its lines, the
+// findings, the jobs with their runs, and the programs' version, exit statuses and kinds.
 'use strict';
 
 (() => {
@@ -12,6 +12,8 @@
   const report = $('report');
   const statusLine = $('status');
   const cron = $('cron');
+  const jobsBox = $('jobs');
+  const zoneSelect = $('time-zone');
   const fileName = $('file-name');
   const encoder = new TextEncoder();
   const decoder = new TextDecoder();
@@ -28,16 +30,17 @@
   // Calls an export of the module on the crontab's bytes with the arguments of a command
   // line, and returns its JSON answer.
   function call(name, bytes, args) {
-    const packed = encoder.encode(args.map((a) => `${a}\0`).join(''));
-    const text = lintkeeper._malloc(bytes.length + 1);
-    const argv = lintkeeper._malloc(packed.length + 1);
+    return callWith(name, bytes, encoder.encode(args.map((a) => `${a}\0`).join('')));
+  }
+
+  // Calls an export with each array of bytes as its address and size.
+  function callWith(name, ...arrays) {
+    const at = arrays.map((bytes) => lintkeeper._malloc(bytes.length + 1));
     try {
-      lintkeeper.HEAPU8.set(bytes, text);
-      lintkeeper.HEAPU8.set(packed, argv);
-      return answer(lintkeeper[name](text, bytes.length, argv, packed.length));
+      arrays.forEach((bytes, i) => lintkeeper.HEAPU8.set(bytes, at[i]));
+      return answer(lintkeeper[name](...arrays.flatMap((bytes, i) => [at[i], bytes.length])));
     } finally {
-      lintkeeper._free(text);
-      lintkeeper._free(argv);
+      for (const address of at) lintkeeper._free(address);
     }
   }
 
@@ -64,6 +67,7 @@
       whitelist: $('whitelist').value.split(/\s+/).filter(Boolean),
       failWarnings: $('fail-warnings').value.trim(),
       name: fileName.value,
+      cron: $('cron-name').value,
     };
     return formOptions;
   }
@@ -81,11 +85,20 @@
     return [...args, ...nameArgs(o.name)];
   }
 
+  // The audit lists the jobs with their next runs, from the instant the address names
+  // (?now=, an RFC 3339 date and time) or else now, in the zone the module holds.
+  const NEXT_RUNS = 5;
+  const pageNow = new URLSearchParams(location.search).get('now');
+
   function auditArgs(o) {
     const args = [];
+    if (o.cron !== 'debian') args.push('--cron', o.cron);
     if (o.user) args.push('-u');
     if (o.noCheckPasswd) args.push('-n');
     for (const name of o.whitelist) args.push('-w', name);
+    args.push('--next', String(NEXT_RUNS));
+    if (pageNow !== null) args.push('--now', pageNow);
+    if (zone.held) args.push('--time-zone', zone.held);
     return [...args, ...nameArgs(o.name)];
   }
 
@@ -157,15 +170,16 @@
     return chunk;
   }
 
-  // Inserts the nodes before next, in its chunk, or at the end of the report.
-  function insertLines(nodes, next, touched) {
+  // Inserts the nodes before next, in its chunk, or at the end of the box (the report's lines,
+  // or the list of jobs).
+  function insertLines(box, nodes, next, touched) {
     if (next) {
       next.parentNode.insertBefore(fragment(nodes), next);
       touched.add(next.parentNode);
       return;
     }
     let at = 0;
-    const last = reportLines.lastElementChild;
+    const last = box.lastElementChild;
     if (last && last.childElementCount < CHUNK) {
       at = CHUNK - last.childElementCount;
       last.append(fragment(nodes.slice(0, at)));
@@ -177,7 +191,7 @@
       touched.add(chunk);
       added.append(chunk);
     }
-    reportLines.append(added);
+    box.append(added);
   }
 
   // Chunks that lost all their lines go, those that grew past twice CHUNK are split, and each
@@ -217,20 +231,24 @@
     return list;
   }
 
+  // Puts the nodes added in place of the nodes removed from at, in the box's chunks.
+  function replaceLines(box, nodes, at, removed, added, touched) {
+    const kept = Math.min(removed, added.length);
+    for (let i = 0; i < kept; ++i) nodes[at + i].replaceWith(added[i]);
+    for (let i = kept; i < removed; ++i) {
+      touched.add(nodes[at + i].parentNode);
+      nodes[at + i].remove();
+    }
+    if (added.length > kept) {
+      insertLines(box, added.slice(kept), nodes[at + removed] || null, touched);
+    }
+  }
+
   function renderReport(changes) {
     const touched = new Set();
     const made = changes.map((c) => ({...c, added: c.added.map(partNode)}));
-    shownNodes = applyChanges(shownNodes, made, (nodes, at, removed, added) => {
-      const kept = Math.min(removed, added.length);
-      for (let i = 0; i < kept; ++i) nodes[at + i].replaceWith(added[i]);
-      for (let i = kept; i < removed; ++i) {
-        touched.add(nodes[at + i].parentNode);
-        nodes[at + i].remove();
-      }
-      if (added.length > kept) {
-        insertLines(added.slice(kept), nodes[at + removed] || null, touched);
-      }
-    });
+    shownNodes = applyChanges(shownNodes, made, (nodes, at, removed, added) =>
+      replaceLines(reportLines, nodes, at, removed, added, touched));
     settleChunks(touched);
   }
 
@@ -314,6 +332,194 @@
     cron.replaceChildren(element('ul', '', ...items));
   }
 
+  // --- When each job runs: its schedule in plain words and its next runs, in the zone of the
+  // audit. The jobs are shown as a list, a node per job, kept while the job is the same, held
+  // in chunks as the report's lines are.
+
+  const WEEKDAYS = ['Sun', 'Mon', 'Tue', 'Wed', 'Thu', 'Fri', 'Sat'];
+  const MONTHS = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov',
+    'Dec'];
+  const jobsList = element('div', 'job-list');
+  jobsList.setAttribute('role', 'list');
+  let shownJobs = [];  // the key of each job shown, and its node
+  let jobsWords = '';  // what is shown instead of the list, when there is no job
+
+  // A run as the audit gives it, RFC 3339 with its offset, written out in its own zone's time:
+  // "Sun 29 Mar 2026, 03:00 +02:00".
+  function runNode(text) {
+    const m = /^(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)(Z|[+-]\d\d:\d\d)$/.exec(text);
+    const node = element('time', '');
+    node.dateTime = text;
+    if (!m) {
+      node.textContent = text;
+      return node;
+    }
+    const [year, month, day] = [m[1], m[2], m[3]].map(Number);
+    const weekday = WEEKDAYS[new Date(Date.UTC(year, month - 1, day)).getUTCDay()];
+    const seconds = m[6] === '00' ? '' : `:${m[6]}`;
+    node.append(`${weekday} ${day} ${MONTHS[month - 1]} ${m[1]}, ${m[4]}:${m[5]}${seconds} `,
+      element('span', 'offset', m[7] === 'Z' ? '+00:00' : m[7]));
+    return node;
+  }
+
+  function jobNode(job, zoneName) {
+    const head = element('p', 'job-head', lineButton(job.line, `line ${job.line}`), ' ',
+      element('code', 'schedule', job.schedule));
+    if (job.user !== null) head.append(' as ', element('span', 'user', job.user));
+    head.append(' ', element('code', 'job-command', job.command));
+    const words = element('p', 'description', job.description);
+    if (job.time_zone !== zoneName) words.append(` (in ${job.time_zone})`);
+    const runs = job.next.length === 0 ? element('p', 'runs', 'No times to list.')
+      : element('ol', 'runs', ...job.next.map((at) => element('li', '', runNode(at))));
+    runs.setAttribute('aria-label', 'Next runs');
+    const node = element('div', 'job', head, words, runs);
+    node.setAttribute('role', 'listitem');
+    return node;
+  }
+
+  function showJobsWords(words) {
+    shownJobs = [];
+    if (words === jobsWords) return;
+    jobsWords = words;
+    jobsList.replaceChildren();
+    jobsBox.replaceChildren(element('p', '', words));
+  }
+
+  // The jobs that differ from those shown replace them: what is alike at both ends is kept.
+  function renderJobs(audit) {
+    if (audit.stderr) {
+      showJobsWords('Not run: the options are not accepted.');
+      return;
+    }
+    const zoneName = audit.time_zone.name;
+    const jobs = audit.jobs.map((job) => [`${job.line}\0${job.user}\0${job.schedule}\0` +
+      `${job.command}\0${job.description}\0${job.time_zone}\0${zoneName}\0${job.next}`, job]);
+    if (jobs.length === 0) {
+      showJobsWords('Cron runs no job of this file.');
+      return;
+    }
+    if (jobsWords !== '' || !jobsBox.contains(jobsList)) {
+      jobsWords = '';
+      jobsBox.replaceChildren(jobsList);
+    }
+    const was = shownJobs.length;
+    const is = jobs.length;
+    let start = 0;
+    while (start < was && start < is && shownJobs[start][0] === jobs[start][0]) ++start;
+    let end = 0;
+    while (end < was - start && end < is - start &&
+      shownJobs[was - 1 - end][0] === jobs[is - 1 - end][0]) {
+      ++end;
+    }
+    const made = jobs.slice(start, is - end).map(([key, job]) => [key, jobNode(job, zoneName)]);
+    const touched = new Set();
+    replaceLines(jobsList, shownJobs.map(([, node]) => node), start, was - end - start,
+      made.map(([, node]) => node), touched);
+    settleChunks(touched);
+    shownJobs = [...shownJobs.slice(0, start), ...made, ...shownJobs.slice(was - end)];
+  }
+
+  // --- The time zone of the runs: the browser's own, unless another is chosen. The site holds
+  // the zone files (zoneinfo/, and their list zones.json); only the chosen zone's is fetched,
+  // and handed to the module, whose audit reads it as /usr/share/zoneinfo/NAME. A zone that is
+  // not among them or does not load gives way to UTC, and the page says so.
+
+  const browserZone = (() => {
+    try {
+      return Intl.DateTimeFormat().resolvedOptions().timeZone || '';
+    } catch {
+      return '';
+    }
+  })();
+  const zone = {
+    links: {},         // the names whose file is another name's
+    files: new Map(),  // the fetches of zone files, by file
+    held: '',          // the zone the module holds, '' for none (the audit is then in UTC)
+    ready: false,      // false while a zone is being fetched
+    asked: 0,          // the number of the last zone chosen
+  };
+
+  function setZoneNote(words) {
+    const note = $('zone-note');
+    note.hidden = words === '';
+    setText(note, words);
+  }
+
+  function zoneBytes(name) {
+    const file = zone.links[name] || name;
+    if (!zone.files.has(file)) {
+      const address = `zoneinfo/${file.split('/').map(encodeURIComponent).join('/')}`;
+      zone.files.set(file, fetch(address).then(async (response) => {
+        if (!response.ok) throw new Error(`HTTP ${response.status}`);
+        return new Uint8Array(await response.arrayBuffer());
+      }).catch((error) => {
+        zone.files.delete(file);
+        throw error;
+      }));
+    }
+    return zone.files.get(file);
+  }
+
+  // Hands the zone's file to the module, then audits again; UTC in place of a zone that does
+  // not load.
+  async function useZone(name, note = '') {
+    const asked = ++zone.asked;
+    zone.ready = false;
+    setBusy(cron, true);
+    setBusy(jobsBox, true);
+    let failure = '';
+    try {
+      const bytes = await zoneBytes(name);
+      if (asked !== zone.asked) return;  // another zone was chosen meanwhile
+      failure = callWith('_lintkeeper_set_zone', encoder.encode(name), bytes).error || '';
+    } catch (error) {
+      failure = error.message || String(error);
+    }
+    if (asked !== zone.asked) return;
+    if (failure && name !== 'UTC') {
+      zoneSelect.value = 'UTC';
+      useZone('UTC', `The zone ${name} could not be loaded (${failure}): the runs are shown ` +
+        'in UTC.');
+      return;
+    }
+    zone.held = failure ? '' : name;
+    setZoneNote(failure ? `No zone could be loaded (${failure}): the runs are shown in UTC.`
+      : note);
+    zone.ready = true;
+    queueAudit();
+  }
+
+  // The list of zones, then the browser's zone, or UTC when the site has no file of it.
+  async function startZones() {
+    let list;
+    try {
+      const response = await fetch('zoneinfo/zones.json');
+      if (!response.ok) throw new Error(`HTTP ${response.status}`);
+      list = await response.json();
+    } catch (error) {
+      zoneSelect.replaceChildren(new Option('UTC', ''));
+      setZoneNote(`The list of zones could not be loaded (${error.message}): the runs are ` +
+        'shown in UTC.');
+      zone.ready = true;
+      queueAudit();
+      return;
+    }
+    zone.links = list.links;
+    $('zone-data').textContent = `with the zone data of tzdata ${list.version}`;
+    zoneSelect.replaceChildren(...list.zones.map((name) =>
+      new Option(name === browserZone ? `${name} (your browser's)` : name, name)));
+    zoneSelect.disabled = false;
+    const shipped = list.zones.includes(browserZone);
+    zoneSelect.value = shipped ? browserZone : 'UTC';
+    let note = '';
+    if (!shipped) {
+      note = browserZone ? `Your browser's time zone, ${browserZone}, is not among the zones ` +
+        'of this page: the runs are shown in UTC.'
+        : 'Your browser names no time zone: the runs are shown in UTC.';
+    }
+    useZone(zoneSelect.value, note);
+  }
+
   // --- Checking: at once when the crontab or an option changes, so that the report is
   // there for the next frame; the audit after that frame is painted.
 
@@ -353,6 +559,7 @@
       statusLine.textContent = 'The file name is a name alone, without "/".';
       setBusy(report, false);
       setBusy(cron, false);
+      setBusy(jobsBox, false);
       return;
     }
     fileName.removeAttribute('aria-invalid');
@@ -382,12 +589,21 @@
     });
   }
 
+  // Once a zone is held: the zone's load queues it again.
   function audit() {
     auditQueued = false;
     if (checkQueued || checked !== change) return;  // the next check queues it again
+    if (!zone.ready) return;
     const r = request();
-    if (r) renderCron(call('_lintkeeper_audit', r.bytes, auditArgs(r.o)));
+    if (r) {
+      const args = auditArgs(r.o);
+      const result = call('_lintkeeper_audit', r.bytes, args);
+      renderCron(result);
+      renderJobs(result);
+      setText($('audit-command'), ['lintkeeper-audit', ...args].map(shellWord).join(' '));
+    }
     setBusy(cron, false);
+    setBusy(jobsBox, false);
   }
 
   // Checks again once however many changes come together: in this task when the last check
@@ -396,6 +612,7 @@
     ++change;
     setBusy(report, true);
     setBusy(cron, true);
+    setBusy(jobsBox, true);
     if (checkQueued || !lintkeeper) return;
     checkQueued = true;
     if (lastCost < 12) {
@@ -473,6 +690,7 @@
     if (o.whitelist.length) params.set('w', o.whitelist.join(' '));
     if (o.failWarnings) params.set('f', o.failWarnings);
     if (o.name !== 'crontab') params.set('name', o.name);
+    if (o.cron !== 'debian') params.set('cron', o.cron);
     const bytes = openedBytes || encoder.encode(editor.value);
     if (typeof CompressionStream === 'function') {
       params.set('z', toBase64url(await transform(bytes, new CompressionStream('deflate-raw'))));
@@ -511,6 +729,8 @@
     form.elements.kind.value = params.get('u') === '1' ? 'user' : 'system';
     $('whitelist').value = params.get('w') || '';
     $('fail-warnings').value = params.get('f') || '';
+    $('cron-name').value = ['cronie', 'busybox'].includes(params.get('cron')) ? params.get('cron')
+      : 'debian';
     loadBytes(bytes, params.get('name') || 'crontab');
     return true;
   }
@@ -590,13 +810,15 @@
     gutter.scrollTop = editor.scrollTop;
   });
   for (const type of ['input', 'change']) {
-    form.addEventListener(type, () => {
-      forgetOptions();
-      changed();
-    });
+    for (const control of [form, $('cron-name')]) {
+      control.addEventListener(type, () => {
+        forgetOptions();
+        changed();
+      });
+    }
   }
   form.addEventListener('submit', (event) => event.preventDefault());
-  for (const box of [report, cron]) {
+  for (const box of [report, cron, jobsBox]) {
     box.addEventListener('click', onLineButton);
     box.addEventListener('keydown', onLineButtonKey);
   }
@@ -612,6 +834,7 @@
     });
   });
   $('share').addEventListener('click', shareLink);
+  zoneSelect.addEventListener('change', () => useZone(zoneSelect.value));
 
   const carriesFiles = (event) => event.dataTransfer && [...event.dataTransfer.types].includes('Files');
   document.addEventListener('dragover', (event) => {
@@ -635,6 +858,7 @@
     try {
       lintkeeper = await createLintkeeper();
       readAbout();
+      startZones();
       if (!(await loadShared())) await loadExample();
       schedule();
     } catch (error) {

@@ -21,6 +21,9 @@ namespace {
 constexpr const char* kRoot = "/r";
 constexpr const char* kPasswd = "root:x:0:0::/root:/bin/sh\nalice:x:1000:1000::/:/bin/sh\n";
 const std::string kIgnored = "IGNORED_BY_CRON: Cron ignores every line of this file: ";
+const std::string kNothingRead =
+    "/:0: NOTHING_READ: No crontab was found: the audit looked in /etc/crontab, /etc/cron.d, "
+    "/var/spool/cron/crontabs, /var/spool/cron.";
 
 // Every finding of the audit as "PATH:LINE: KIND: text", LINE 0 for the file as a whole, and
 // the files read without a finding as "PATH (READING)".
@@ -63,7 +66,7 @@ std::string on(std::string_view path) { return kRoot + std::string(path); }
 TEST(RunAudit, HostTrees) {
   const std::string job = "0 3 * * * root /bin/true\n";
   const std::vector<HostCase> cases = {
-      {"nothing at all", [](MemoryFileSystem&) {}, {}},
+      {"nothing at all", [](MemoryFileSystem&) {}, {kNothingRead}},
       {"the places in their order, dot names left out",
        [&](MemoryFileSystem& fs) {
          fs.add_file(on("/etc/cron.daily/logrotate"), "#!/bin/sh\n", 0755);
@@ -172,7 +175,7 @@ TEST(RunAudit, HostTrees) {
          fs.add_dir(on("/var/spool/cron/crontabs"));
          fs.add_file(on("/var/spool/cron/alice"), "0 3 * * * /bin/true\n", 0600, 1000);
        },
-       {}},
+       {kNothingRead}},
       {"lines that make cron ignore the file, in the order of the reasons",
        [&](MemoryFileSystem& fs) {
          fs.add_file(on("/etc/cron.d/x"),
@@ -225,7 +228,8 @@ TEST(RunAudit, HostTrees) {
         "directory (os error 2).",
         "/etc/cron.weekly/pipe:0: FILE_TYPE: run-parts skips this entry: it is not a regular "
         "file.",
-        "/etc/cron.weekly/sub:0: FILE_TYPE: run-parts skips this entry: it is a directory."}},
+        "/etc/cron.weekly/sub:0: FILE_TYPE: run-parts skips this entry: it is a directory.",
+        kNothingRead}},
       {"folders that cannot be read",
        [&](MemoryFileSystem& fs) {
          fs.add_dir(on("/etc/cron.d"));
@@ -249,6 +253,7 @@ TEST(RunAudit, HostTrees) {
     c.plant(fs);
     AuditOptions options;
     options.root = kRoot;
+    options.cron = CronName::Debian;
     EXPECT_EQ(audit_lines(fs, options), c.expected);
   }
 }
@@ -291,6 +296,7 @@ TEST(RunAudit, Options) {
     fs.add_file(on("/etc/crontab"), "0 3 * * * alice a\n0 3 * * * carol b\nA=$B\n");
     AuditOptions options;
     options.root = kRoot;
+    options.cron = CronName::Debian;
     c.set(options);
     EXPECT_EQ(audit_lines(fs, options), c.expected);
   }
@@ -304,6 +310,7 @@ TEST(RunAudit, PasswdThatCannotBeRead) {
   fs.add_file(on("/var/spool/cron/crontabs/dave"), "0 3 * * * /bin/true\n", 0600, 7);
   AuditOptions options;
   options.root = kRoot;
+  options.cron = CronName::Debian;
   EXPECT_EQ(audit_lines(fs, options),
             (std::vector<std::string>{"/etc/crontab:1: USER_NOT_FOUND: User \"carol\" not found.",
                                       "/var/spool/cron/crontabs/dave (crontab of user dave)"}));
@@ -337,6 +344,179 @@ TEST(RunAudit, PathsNamed) {
           "[A-Za-z0-9_-]+ .",
           "repo/none:0: FILE_MISSING: File \"repo/none\" does not exist.",
       }));
+}
+
+// Which cron a root runs, from the first sign it holds.
+TEST(DetectCron, Signs) {
+  struct Case {
+    std::string name;
+    std::function<void(MemoryFileSystem&)> plant;
+    CronName cron;
+    std::string why;
+    bool known;
+  };
+  const std::vector<Case> cases = {
+      {"Debian's package",
+       [](MemoryFileSystem& fs) {
+         fs.add_file("/r/var/lib/dpkg/info/cron.list", "/usr/sbin/cron\n");
+         fs.add_file("/r/etc/os-release", "ID=alpine\n");
+       },
+       CronName::Debian, "Debian's cron package is installed", true},
+      {"busybox's crond",
+       [](MemoryFileSystem& fs) {
+         fs.add_link("/r/usr/sbin/crond", "/bin/busybox");
+         fs.add_file("/r/etc/os-release", "ID=fedora\n");
+       },
+       CronName::Busybox, "/usr/sbin/crond leads to busybox", true},
+      {"cronie's daemon", [](MemoryFileSystem& fs) { fs.add_file("/r/usr/sbin/crond", ""); },
+       CronName::Cronie, "the daemon /usr/sbin/crond is there", true},
+      {"Debian's daemon", [](MemoryFileSystem& fs) { fs.add_file("/r/usr/sbin/cron", ""); },
+       CronName::Debian, "the daemon /usr/sbin/cron is there", true},
+      {"the release file's name",
+       [](MemoryFileSystem& fs) {
+         fs.add_file("/r/etc/os-release", "NAME=\"Rocky Linux\"\nID=\"rocky\"\n");
+       },
+       CronName::Cronie, "/etc/os-release names Rocky Linux", true},
+      {"an ID_LIKE of the release file",
+       [](MemoryFileSystem& fs) {
+         fs.add_file("/r/usr/lib/os-release", "ID=mint\nID_LIKE=\"ubuntu debian\"\n");
+       },
+       CronName::Debian, "/usr/lib/os-release names mint", true},
+      {"busybox's folder", [](MemoryFileSystem& fs) { fs.add_dir("/r/etc/crontabs"); },
+       CronName::Busybox, "busybox's folder /etc/crontabs is there", true},
+      {"cronie's hourly crontab",
+       [](MemoryFileSystem& fs) { fs.add_file("/r/etc/cron.d/0hourly", ""); }, CronName::Cronie,
+       "cronie's /etc/cron.d/0hourly is there", true},
+      {"nothing", [](MemoryFileSystem& fs) { fs.add_dir("/r/etc/cron.d"); }, CronName::Debian,
+       "nothing in the root tells which cron runs its jobs", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem fs;
+    c.plant(fs);
+    const CronChoice choice = detect_cron(fs, "/r");
+    EXPECT_EQ(choice.cron, c.cron);
+    EXPECT_EQ(choice.why, c.why);
+    EXPECT_EQ(choice.known, c.known);
+  }
+}
+
+// The same host read by each cron: where it reads, the rules of its files, what each line
+// means to it.
+TEST(RunAudit, OtherCrons) {
+  struct Case {
+    std::string name;
+    CronName cron;
+    std::function<void(MemoryFileSystem&)> plant;
+    std::vector<std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"busybox: its spool, its owner, the folders it never reads",
+       CronName::Busybox,
+       [](MemoryFileSystem& fs) {
+         fs.add_file(on("/etc/crontabs/root"),
+                     "0 3 * * * a %F\nFOO=bar\n0 4 * * * b # c\nMAILTO = ops\nMAILTO= ops\n");
+         fs.add_file(on("/etc/crontabs/alice"), "0 3 * * * a\n", 0666, 1000);
+         fs.add_file(on("/etc/crontabs/root.bak"), "0 3 * * * a\n");
+         // A no-break space ends the hour: "root" is the day of the week, not the command.
+         fs.add_file(on("/etc/crontabs/carol"), "30 2\u00a0* * * root b\n", 0600);
+         // An image's absolute link points into the image.
+         fs.add_link(on("/etc/crontabs/bob"), "/srv/bob");
+         fs.add_file(on("/srv/bob"), "0 3 * * * a\n", 0600);
+         fs.add_fifo(on("/etc/crontabs/pipe"), 0600);
+         // A comment that ends in a backslash takes the next line in.
+         fs.add_file(on("/etc/crontabs/dave"), "# nightly \\\n0 3 * * * a\n", 0600);
+         fs.add_link(on("/var/spool/cron/crontabs"), "/etc/crontabs");
+         fs.add_file(on("/etc/crontab"), "0 3 * * * root a\n");
+         fs.add_dir(on("/etc/cron.daily"));
+         fs.add_file(on("/etc/periodic/daily/a.sh"), "", 0755);
+         fs.add_file(on("/etc/periodic/daily/.hidden"), "", 0755);
+         fs.add_file(on("/etc/periodic/daily/b~"), "", 0755);
+       },
+       {"/etc/crontabs/alice:0: IGNORED_BY_CRON: busybox ignores every line of this file: it is "
+        "not owned by root.",
+        "/etc/crontabs/alice:0: FILE_OWNER: busybox skips this crontab: it is owned by uid 1000, "
+        "not by root.",
+        "/etc/crontabs/bob (crontab of user bob)",
+        "/etc/crontabs/carol:1: CRON_REJECTS: busybox runs this at hour 2 only: of `2\u00a0*`, "
+        "only `2` is read; on no day: `root` is not read at all.",
+        "/etc/crontabs/dave:2: LINE_JOINED: busybox reads this line as part of the comment on "
+        "line 1, which ends in a backslash: it never runs.",
+        "/etc/crontabs/pipe:0: IGNORED_BY_CRON: busybox ignores every line of this file: it is a "
+        "FIFO, which stops cron.",
+        "/etc/crontabs/pipe:0: FILE_TYPE: busybox waits for ever to read this FIFO as it loads "
+        "the crontabs: it runs no job of any crontab.",
+        "/etc/crontabs/root:1: PERCENT_KEPT: busybox passes the % to the command as it is: it is "
+        "no line break here.",
+        "/etc/crontabs/root:2: VARIABLE_IGNORED: busybox ignores this assignment: it honours only "
+        "MAILTO and SHELL.",
+        "/etc/crontabs/root:3: HASH_CUTS_COMMAND: busybox ends the line at the \"#\": it runs "
+        "`b`.",
+        "/etc/crontabs/root:4: VARIABLE_IGNORED: busybox passes over this line without a word: it "
+        "reads no assignment with a blank before the \"=\".",
+        "/etc/crontabs/root:5: VARIABLE_IGNORED: busybox sets MAILTO to nothing: the value ends at "
+        "the first blank after the \"=\".",
+        "/etc/crontabs/root.bak:0: IGNORED_BY_CRON: busybox ignores every line of this file: its "
+        "name holds a \".\".",
+        "/etc/crontabs/root.bak:0: FILE_NAME: busybox skips this file for its name: it holds a "
+        "\".\".",
+        "/etc/periodic/daily/a.sh (run-parts script)",
+        "/etc/periodic/daily/b~:0: RUN_PARTS_NAME: run-parts skips this script: its name is not "
+        "made of [A-Za-z0-9._-].",
+        "/etc/crontab:0: UNREAD_PLACE: busybox's crond never reads /etc/crontab: nothing in it "
+        "runs."}},
+      {"cronie: a spool owned by root or its user, its mode, every refused line",
+       CronName::Cronie,
+       [](MemoryFileSystem& fs) {
+         fs.add_file(on("/var/spool/cron/alice"), "0 3 * * * a\n60 * * * * b\n0 3 * * * c", 0644,
+                     1000);
+         fs.add_file(on("/var/spool/cron/root"), "0 3 * * * a\n", 0600, 1000);
+         fs.add_file(on("/var/spool/cron/bob"), "0 3 * * * a\n", 0400, 0);
+         fs.add_file(on("/var/spool/cron/carol"), "0 3 * * * a\n", 0664, 0);
+         fs.add_file(on("/etc/cron.d/.keep"), "");
+         fs.add_file(on("/etc/cron.d/#job#"), "0 3 * * * root a\n");
+         fs.add_file(on("/etc/cron.d/job.conf"), "0 3 * * * root a\n");
+         fs.add_file(on("/var/spool/cron/crontabs/alice"), "0 3 * * * a\n", 0600, 1000);
+         fs.add_file(on("/etc/cron.d/warned"), "*/60 * * * * root a\n");
+       },
+       {"/etc/cron.d/#job#:0: IGNORED_BY_CRON: cronie ignores every line of this file: its name "
+        "starts with \"#\".",
+        "/etc/cron.d/#job#:0: FILE_NAME: cronie skips this file for its name: it starts with "
+        "\"#\".",
+        "/etc/cron.d/job.conf (system crontab)",
+        "/etc/cron.d/warned:1: FIELD_VALUE_ERROR: 60 is too high for field \"minute\" (*/60)",
+        "/etc/cron.d/warned:1: CRON_WARNS: cronie loads this line with a warning: Step size 60 "
+        "higher than possible maximum of 59.",
+        "/var/spool/cron/alice:2: FIELD_VALUE_ERROR: 60 is too high for field \"minute\" (60)",
+        "/var/spool/cron/alice:2: CRON_REJECTS: cronie skips this line: bad minute.",
+        "/var/spool/cron/alice:3: CRON_REJECTS: cronie skips this line: no line feed at the end "
+        "of the file.",
+        "/var/spool/cron/bob (crontab of user bob)",
+        "/var/spool/cron/carol:0: IGNORED_BY_CRON: cronie ignores every line of this file: its "
+        "mode lets others write or run it.",
+        "/var/spool/cron/carol:0: FILE_MODE: cronie skips this crontab: its mode is 0664; it "
+        "reads a crontab that its owner may read, that no one may run and that no one else may "
+        "write.",
+        "/var/spool/cron/root:0: IGNORED_BY_CRON: cronie ignores every line of this file: it is "
+        "not owned by root.",
+        "/var/spool/cron/root:0: FILE_OWNER: cronie skips this crontab: it is owned by uid 1000, "
+        "not by root.",
+        "/var/spool/cron/crontabs:0: UNREAD_PLACE: cronie never reads /var/spool/cron/crontabs: "
+        "the file in it never runs."}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem fs;
+    fs.add_file(on("/etc/passwd"),
+                std::string(kPasswd) +
+                    "bob:x:1001:1001::/:/bin/sh\ncarol:x:1002:1002::/:/bin/sh\n" +
+                    "dave:x:1003:1003::/:/bin/sh\npipe:x:1004:1004::/:/bin/sh\n");
+    c.plant(fs);
+    AuditOptions options;
+    options.root = kRoot;
+    options.cron = c.cron;
+    EXPECT_EQ(audit_lines(fs, options), c.expected);
+  }
 }
 
 }  // namespace

@@ -2,45 +2,40 @@
 #include "audit/check_timing.h"
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include <fmt/format.h>
 
+#include "audit/words.h"
 #include "fields/time_fields.h"
 
 namespace lintkeeper {
 namespace {
 
-// Bit v is set when cron runs at value v of a field.
-using Bits = std::uint64_t;
-
-enum Column : std::size_t { kMinute, kHour, kDay, kMonth, kWeekday };
-
-constexpr bool columns_follow_fields() {
-  constexpr std::array<std::string_view, Schedule::kFieldCount> kNames{
-      "minute", "hour", "day of month", "month", "day of week"};
-  for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) {
-    if (TIME_FIELDS[i].display_name != kNames[i] || TIME_FIELDS[i].max >= 64) return false;
-  }
-  return true;
-}
-static_assert(columns_follow_fields(), "Column follows TIME_FIELDS, and 64 bits hold a field");
-
-constexpr Bits bit(std::uint64_t value) { return value < 64 ? Bits{1} << value : 0; }
-
-// The values from first to last; none when first comes after last, as cron reads a range
-// only upwards.
-constexpr Bits span(std::uint64_t first, std::uint64_t last) {
-  if (first > last || last >= 64) return 0;
-  return (Bits{2} << last) - (Bits{1} << first);
-}
+using words::bit;
+using words::Bits;
+using words::highest;
+using words::kDay;
+using words::kFebruary;
+using words::kHour;
+using words::kMinute;
+using words::kMonth;
+using words::kWeek;
+using words::kWeekday;
+using words::lowest;
+using words::MONTH_DAYS;
+using words::MONTH_WORDS;
+using words::span;
+using words::Vocabulary;
+using words::week_start;
+using words::WEEKDAY_WORDS;
+using words::Words;
+using words::write_value;
 
 // Every step-th value from first up to last.
 constexpr Bits stepped(std::uint64_t first, std::uint64_t last, std::uint64_t step) {
@@ -50,35 +45,7 @@ constexpr Bits stepped(std::uint64_t first, std::uint64_t last, std::uint64_t st
   return bits;
 }
 
-constexpr Bits kWeek = span(0, 6);  // Sunday is 0 (and 7 in the field)
-constexpr std::uint64_t kFebruary = 2;
-
-// Days of each month in a common year; February has a 29th in leap years.
-constexpr std::array<std::uint64_t, MONTH_NAMES.size()> MONTH_DAYS{31, 28, 31, 30, 31, 30,
-                                                                   31, 31, 30, 31, 30, 31};
 constexpr std::uint64_t next_month(std::uint64_t month) { return month % 12 + 1; }
-
-// The months and days as messages name them, in the order of the names cron reads.
-constexpr std::array<std::string_view, MONTH_NAMES.size()> MONTH_WORDS{
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December"};
-constexpr std::array<std::string_view, WEEKDAY_NAMES.size()> WEEKDAY_WORDS{
-    "Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-
-constexpr bool words_start_with_names(std::span<const std::string_view> words,
-                                      std::span<const std::string_view> names) {
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    if (words[i].size() < names[i].size()) return false;
-    for (std::size_t j = 0; j < names[i].size(); ++j) {
-      if ((words[i][j] | 0x20) != names[i][j]) return false;
-    }
-  }
-  return true;
-}
-static_assert(words_start_with_names(MONTH_WORDS, MONTH_NAMES) &&
-              words_start_with_names(WEEKDAY_WORDS, WEEKDAY_NAMES));
-
-enum class Vocabulary : std::uint8_t { Numbers, Months, Weekdays };
 
 // How messages speak of a field's values, and the turn after which they come round again.
 struct Wording {
@@ -109,18 +76,6 @@ constexpr bool turns_follow_limits() {
 }
 static_assert(turns_follow_limits());
 
-// Values of a field in words: "days 1 to 7 and 15", "Monday and Friday", "minutes 0, 7, 14,
-// ..., 56". Three or more values in a row are written "A to B".
-struct Words {
-  Bits bits;
-  Vocabulary vocabulary = Vocabulary::Numbers;
-  std::string_view one = "", many = "";   // before a single value, before several
-  std::string_view last_joint = " and ";  // before the last entry
-  std::string_view suffix = "";           // after each name: "s" for "Mondays"
-  std::uint64_t first = 0;                // for the week: the day written first
-  bool elide = false;                     // over five entries: the first three, "...", the last
-};
-
 // One value in a step message: "minute 56", "hour 0 of the next day", "31 January".
 struct Point {
   std::size_t column;
@@ -128,76 +83,6 @@ struct Point {
   bool next_turn;       // a value of the next turn, after the end of the field
   std::uint64_t month;  // for a day of the month: its month
 };
-
-// The week's day written first: Monday, or the start of a run of days that holds Monday and
-// Sunday ("Saturday to Monday").
-std::uint64_t week_start(Bits week) {
-  std::uint64_t start = 1;
-  if (week == kWeek) return start;
-  while (week & bit((start + 6) % 7)) start = (start + 6) % 7;
-  return start;
-}
-
-fmt::appender write_value(fmt::appender out, Vocabulary vocabulary, std::uint64_t value,
-                          std::string_view suffix) {
-  switch (vocabulary) {
-    case Vocabulary::Numbers:
-      return fmt::format_to(out, "{}", value);
-    case Vocabulary::Months:
-      return fmt::format_to(out, "{}{}", MONTH_WORDS[(value + 11) % 12], suffix);
-    case Vocabulary::Weekdays:
-      return fmt::format_to(out, "{}{}", WEEKDAY_WORDS[value % 7], suffix);
-  }
-  return out;
-}
-
-fmt::appender write_words(fmt::appender out, const Words& words) {
-  // The entries in writing order: single values, and runs of three or more.
-  struct Entry {
-    std::uint64_t from, to;
-  };
-  std::array<Entry, 64> entries;
-  std::size_t count = 0;
-  const bool week = words.vocabulary == Vocabulary::Weekdays;
-  std::uint64_t run_start = 0, run_length = 0;
-  const auto end_run = [&](std::uint64_t last) {
-    if (run_length >= 3) {
-      entries[count++] = {run_start, last};
-    } else {
-      if (run_length == 2) entries[count++] = {run_start, run_start};
-      if (run_length >= 1) entries[count++] = {last, last};
-    }
-  };
-  std::uint64_t previous = 0;
-  for (std::uint64_t k = 0; k < (week ? 7 : 64); ++k) {
-    const std::uint64_t value = week ? (words.first + k) % 7 : k;
-    if (!(words.bits & bit(value))) continue;
-    if (run_length == 0 || k != previous + 1) {
-      end_run(week ? (words.first + previous) % 7 : previous);
-      run_start = value;
-      run_length = 0;
-    }
-    ++run_length;
-    previous = k;
-  }
-  end_run(week ? (words.first + previous) % 7 : previous);
-
-  out = fmt::format_to(out, "{}", std::popcount(words.bits) == 1 ? words.one : words.many);
-  const bool elide = words.elide && count > 5;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (elide && i == 3) {
-      out = fmt::format_to(out, ", ...");
-      i = count - 1;
-    }
-    if (i > 0) out = fmt::format_to(out, "{}", i + 1 == count && !elide ? words.last_joint : ", ");
-    out = write_value(out, words.vocabulary, entries[i].from, words.suffix);
-    if (entries[i].to != entries[i].from) {
-      out = fmt::format_to(out, " to ");
-      out = write_value(out, words.vocabulary, entries[i].to, words.suffix);
-    }
-  }
-  return out;
-}
 
 fmt::appender write_point(fmt::appender out, const Point& point) {
   if (point.column == kDay) {
@@ -211,14 +96,6 @@ fmt::appender write_point(fmt::appender out, const Point& point) {
 
 }  // namespace
 }  // namespace lintkeeper
-
-template <>
-struct fmt::formatter<lintkeeper::Words> {
-  constexpr auto parse(format_parse_context& ctx) { return ctx.begin(); }
-  auto format(const lintkeeper::Words& words, format_context& ctx) const {
-    return lintkeeper::write_words(ctx.out(), words);
-  }
-};
 
 template <>
 struct fmt::formatter<lintkeeper::Point> {
@@ -235,10 +112,11 @@ namespace {
 // minutes and hours are read only for a step.
 struct Timing {
   Bits days, months, week;  // the week's 7 folded into 0
-  bool day_star;            // the day of month starts with '*'
-  bool week_star;           // the day of week starts with '*'
-  // Neither day field starts with '*': cron runs the job on a day that either of them lists.
+  bool day_star;            // cron takes the day of month as any day (it starts with '*')
+  bool week_star;           // the same of the day of week
+  // Neither day field is "any day": cron runs the job on a day that either of them lists.
   bool either_day() const { return !day_star && !week_star; }
+  const JobTimes& times;  // every field's values, as the cron reads them
 };
 
 Bits item_bits(const FieldSpec& spec, const FieldItem& item) {
@@ -285,14 +163,10 @@ inline Bits field_bits(const Schedule& schedule, std::size_t column) {
   return field.text.size() == 1 && field.text[0] == '*' ? kAll[column] : items_bits(field, column);
 }
 
-Timing timing_of(const Schedule& schedule) {
-  return {field_bits(schedule, kDay), field_bits(schedule, kMonth), field_bits(schedule, kWeekday),
-          schedule.fields[kDay].text.starts_with('*'),
-          schedule.fields[kWeekday].text.starts_with('*')};
+Timing timing_of(const JobTimes& times) {
+  return {times.bits[kDay],       times.bits[kMonth],    times.bits[kWeekday],
+          times.any_day_of_month, times.any_day_of_week, times};
 }
-
-std::uint64_t lowest(Bits bits) { return static_cast<std::uint64_t>(std::countr_zero(bits)); }
-std::uint64_t highest(Bits bits) { return 63 - static_cast<std::uint64_t>(std::countl_zero(bits)); }
 
 // Whether some day of the month and the next are listed, within a listed month or from its
 // last day to the 1st of the next (leap days aside).
@@ -329,41 +203,41 @@ bool some_month_has(Bits days, Bits months) {
 // "February has no day 30", "April and June have no day 31": the listed months, none of which
 // has a listed day of the month.
 std::string months_without_days(const Timing& t) {
-  return fmt::format("{} {} no day {}", Words{.bits = t.months, .vocabulary = Vocabulary::Months},
-                     std::popcount(t.months) == 1 ? "has" : "have",
-                     Words{.bits = t.days, .last_joint = " or "});
+  return words::months_without_days(t.months, t.days);
 }
 
-bool report_empty(const Schedule& schedule, std::size_t column, LineFindings& found) {
+bool report_empty(const Schedule& schedule, std::size_t column, LineFindings& found,
+                  std::string_view who) {
   found.add(MessageKind::NEVER_FIRES,
-            "Cron will never run this: \"{}\" in field \"{}\" selects no {}, as cron does not "
+            "{} will never run this: \"{}\" in field \"{}\" selects no {}, as cron does not "
             "wrap a range past {}.",
-            schedule.fields[column].text, TIME_FIELDS[column].display_name, WORDINGS[column].unit,
-            column == kMonth ? MONTH_WORDS.back() : WEEKDAY_WORDS.back());
+            who, schedule.fields[column].text, TIME_FIELDS[column].display_name,
+            WORDINGS[column].unit, column == kMonth ? MONTH_WORDS.back() : WEEKDAY_WORDS.back());
   return true;
 }
 
 // NEVER_FIRES for a month or day of week field that selects nothing where that stops every
 // run, or for days of the month that no listed month has; LEAP_DAY_ONLY when only 29
 // February is left. Returns whether cron never runs the schedule.
-bool check_days_exist(const Schedule& schedule, const Timing& t, LineFindings& found) {
-  if (t.months == 0) return report_empty(schedule, kMonth, found);
-  if (t.week == 0 && t.day_star) return report_empty(schedule, kWeekday, found);
+bool check_days_exist(const Schedule& schedule, const Timing& t, LineFindings& found,
+                      std::string_view who) {
+  if (t.months == 0) return report_empty(schedule, kMonth, found, who);
+  if (t.week == 0 && t.day_star) return report_empty(schedule, kWeekday, found, who);
   // Unless the days of the month decide alone, each listed day of the week comes.
   if (!t.week_star && t.week != 0) return false;
   if (some_month_has(t.days, t.months)) return false;
   if ((t.months & bit(kFebruary)) && (t.days & bit(29))) {
     found.add(MessageKind::LEAP_DAY_ONLY,
-              "Cron will run this only on 29 February, which comes once in four years.");
+              "{} will run this only on 29 February, which comes once in four years.", who);
     return false;
   }
-  found.add(MessageKind::NEVER_FIRES, "Cron will never run this: {}.", months_without_days(t));
+  found.add(MessageKind::NEVER_FIRES, "{} will never run this: {}.", who, months_without_days(t));
   return true;
 }
 
 // DAY_OR: both day fields restricted, so cron runs the job on the days either lists. Where no
 // listed month has a listed day of the month, the days of the week alone run it.
-void check_either_day(const Timing& t, LineFindings& found) {
+void check_either_day(const Timing& t, LineFindings& found, std::string_view who) {
   if (!t.either_day() || t.week == 0) return;
   const Wording& day = WORDINGS[kDay];
   const Words days{.bits = t.days, .one = day.one, .many = day.many};
@@ -373,11 +247,11 @@ void check_either_day(const Timing& t, LineFindings& found) {
       .bits = t.week, .vocabulary = Vocabulary::Weekdays, .suffix = "s", .first = first};
   if (some_month_has(t.days, t.months)) {
     found.add(MessageKind::DAY_OR,
-              "Cron runs this on {} of the month and on every {}, not only on {} that are {}.",
+              "{} runs this on {} of the month and on every {}, not only on {} that are {}.", who,
               days, weekdays, plural, days);
     return;
   }
-  found.add(MessageKind::DAY_OR, "Cron runs this on every {}, not only on {} that are {}: {}.",
+  found.add(MessageKind::DAY_OR, "{} runs this on every {}, not only on {} that are {}: {}.", who,
             weekdays, plural, days, months_without_days(t));
 }
 
@@ -409,10 +283,10 @@ std::optional<Progression> whole_turn_step(std::size_t column, const FieldItem& 
 // Whether cron runs the schedule in two turns of the column in a row: two hours in a row for
 // the minutes, two days in a row for the hours. The days of the month or of the week turn
 // with the months or weeks when they alone decide the days.
-bool turns_follow(const Schedule& schedule, std::size_t column, const Timing& t) {
+bool turns_follow(std::size_t column, const Timing& t) {
   switch (column) {
     case kMinute: {
-      const Bits hours = field_bits(schedule, kHour);
+      const Bits hours = t.times.bits[kHour];
       return (hours & (hours >> 1)) != 0 ||
              ((hours & bit(23)) && (hours & bit(0)) && runs_on_days_in_a_row(t));
     }
@@ -469,7 +343,10 @@ void check_steps(const Schedule& schedule, const Timing& t, LineFindings& found)
     const Field& field = schedule.fields[column];
     if (field.items.size() != 1) continue;
     const std::optional<Progression> p = whole_turn_step(column, field.items.front());
-    if (!p || !turns_follow(schedule, column, t)) continue;
+    // A step the cron reads otherwise than written (cronie's "any day" */2) is not this one.
+    if (!p || t.times.bits[column] != field_bits(schedule, column) || !turns_follow(column, t)) {
+      continue;
+    }
     if (column == kDay) {
       check_day_step(field, t, *p, found);
       continue;
@@ -478,16 +355,29 @@ void check_steps(const Schedule& schedule, const Timing& t, LineFindings& found)
     const std::uint64_t gap = p->first + WORDINGS[column].turn - p->last;
     if (gap == 0 || gap >= p->step) continue;
     report_step(field, column, *p, Point{column, p->last, false, 0},
-                Point{column, p->first, true, 0}, gap, field_bits(schedule, column), found);
+                Point{column, p->first, true, 0}, gap, t.times.bits[column], found);
   }
 }
 
 }  // namespace
 
+JobTimes times_of(const Schedule& schedule) {
+  JobTimes times;
+  for (std::size_t i = 0; i < Schedule::kFieldCount; ++i) times.bits[i] = field_bits(schedule, i);
+  times.any_day_of_month = schedule.fields[kDay].text.starts_with('*');
+  times.any_day_of_week = schedule.fields[kWeekday].text.starts_with('*');
+  return times;
+}
+
 void check_timing(const Schedule& schedule, LineFindings& found) {
-  const Timing t = timing_of(schedule);
-  if (check_days_exist(schedule, t, found)) return;
-  check_either_day(t, found);
+  check_timing(schedule, times_of(schedule), found);
+}
+
+void check_timing(const Schedule& schedule, const JobTimes& times, LineFindings& found,
+                  std::string_view who) {
+  const Timing t = timing_of(times);
+  if (check_days_exist(schedule, t, found, who)) return;
+  check_either_day(t, found, who);
   check_steps(schedule, t, found);
 }
 

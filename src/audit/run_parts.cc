@@ -14,9 +14,10 @@ namespace {
 
 // The order of the tests is run-parts' own: a bad name is never stat'ed (a dangling symlink
 // named "a.b" draws no complaint), and a FIFO draws one even without an execute bit.
-RunPartsEntry judge(FileSystem& fs, const std::string& dir, std::string_view name) {
+RunPartsEntry judge(FileSystem& fs, const std::string& dir, std::string_view name,
+                    RunPartsNames names) {
   RunPartsEntry entry{std::string(name), RunPartsVerdict::Runs};
-  if (!is_portable_name(name)) {
+  if (!run_parts_runs_name(names, name)) {
     entry.verdict = RunPartsVerdict::BadName;
     return entry;
   }
@@ -37,15 +38,48 @@ RunPartsEntry judge(FileSystem& fs, const std::string& dir, std::string_view nam
 
 }  // namespace
 
+bool run_parts_runs_name(RunPartsNames names, std::string_view name) {
+  switch (names) {
+    case RunPartsNames::Portable:
+      return is_portable_name(name);
+    case RunPartsNames::PortableAndDot:
+      if (name.empty() || name.front() == '.') return false;
+      return std::all_of(name.begin(), name.end(),
+                         [](char c) { return c == '.' || has_class(c, kNameChar); });
+    case RunPartsNames::Any:
+      return true;
+  }
+  return false;
+}
+
+std::string_view run_parts_name_chars(RunPartsNames names) {
+  switch (names) {
+    case RunPartsNames::Portable:
+      return "[A-Za-z0-9_-]";
+    case RunPartsNames::PortableAndDot:
+      return "[A-Za-z0-9._-]";
+    case RunPartsNames::Any:
+      return "any byte";
+  }
+  return {};
+}
+
 std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(FileSystem& fs,
-                                                             const std::string& path, int& error) {
-  std::vector<std::string> names;
-  if (const int failure = fs.read_dir(path, names); failure != 0) {
+                                                             const std::string& path, int& error,
+                                                             RunPartsNames names) {
+  return read_run_parts_dir(fs, path, names, error);
+}
+
+std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(FileSystem& fs,
+                                                             const std::string& path,
+                                                             RunPartsNames names, int& error) {
+  std::vector<std::string> entries_of;
+  if (const int failure = fs.read_dir(path, entries_of); failure != 0) {
     error = failure;
     return std::nullopt;
   }
   std::vector<RunPartsEntry> entries;
-  for (const std::string& name : names) entries.push_back(judge(fs, path, name));
+  for (const std::string& name : entries_of) entries.push_back(judge(fs, path, name, names));
   // std::string compares bytes as unsigned char, as strcmp does.
   std::sort(entries.begin(), entries.end(),
             [](const RunPartsEntry& a, const RunPartsEntry& b) { return a.name < b.name; });

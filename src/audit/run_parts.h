@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/file_system.h"
+#include "cron/crons.h"
 
 namespace lintkeeper {
 
@@ -33,7 +34,19 @@ struct RunPartsEntry {
 // as another user only the bit of its class (owner, group or other) counts; either way a
 // filesystem mounted noexec refuses. On failure to open or read the directory, returns nothing
 // and sets error to the errno.
+// names is the rule of names of the run-parts in hand (Debian's by default).
+std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(
+    FileSystem& fs, const std::string& path, int& error,
+    RunPartsNames names = RunPartsNames::Portable);
 std::optional<std::vector<RunPartsEntry>> read_run_parts_dir(FileSystem& fs,
-                                                             const std::string& path, int& error);
+                                                             const std::string& path,
+                                                             RunPartsNames names, int& error);
+
+// Whether run-parts runs a file of that name.
+bool run_parts_runs_name(RunPartsNames names, std::string_view name);
+
+// The characters of the names run-parts runs, as a set: "[A-Za-z0-9_-]" (names starting with
+// a dot are never run, under any rule).
+std::string_view run_parts_name_chars(RunPartsNames names);
 
 }  // namespace lintkeeper

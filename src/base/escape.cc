@@ -37,4 +37,21 @@ void append_escaped(std::string& out, std::string_view text, std::span<const Rep
   }
 }
 
+std::string shell_quoted(std::string_view text) {
+  constexpr std::string_view kPlain =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_./:=+-";
+  if (!text.empty() && text.find_first_not_of(kPlain) == std::string_view::npos) {
+    return std::string(text);
+  }
+  std::string out = "'";
+  for (const char c : text) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
 }  // namespace lintkeeper

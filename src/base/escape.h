@@ -19,4 +19,8 @@ struct Replacement {
 void append_escaped(std::string& out, std::string_view text, std::span<const Replacement> table,
                     bool (*other)(char32_t c, std::string& out));
 
+// A word for a POSIX shell that stands for text: text itself when it holds only characters
+// no shell reads otherwise ([A-Za-z0-9_./:=+-]), else text in single quotes.
+std::string shell_quoted(std::string_view text);
+
 }  // namespace lintkeeper

@@ -181,4 +181,14 @@ std::string lossy_utf8(std::string_view text) {
   return out;
 }
 
+std::size_t utf16_units(std::string_view text) {
+  std::size_t units = 0;
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t c = 0;
+    pos += decode_utf8(text, pos, c);
+    units += c > 0xFFFF ? 2 : 1;
+  }
+  return units;
+}
+
 }  // namespace lintkeeper

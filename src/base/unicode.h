@@ -35,6 +35,10 @@ inline std::size_t white_space_at(std::string_view text, std::size_t pos) {
 // Removes white space at both ends.
 std::string_view trim(std::string_view text);
 
+// The UTF-16 code units of text, as editors and their protocols count columns: two for a
+// character outside the Basic Multilingual Plane, one for each byte that is not UTF-8.
+std::size_t utf16_units(std::string_view text);
+
 // The same as trim for text known to be ASCII, without decoding.
 inline std::string_view trim_ascii(std::string_view text) {
   std::size_t begin = 0, end = text.size();

@@ -47,19 +47,24 @@ void check_command(std::string_view command, LineFindings& found) {
 
 }  // namespace
 
-bool has_trailing_comment(std::string_view value) {
-  if (value.empty()) return false;
+std::size_t trailing_comment_at(std::string_view value) {
+  if (value.empty()) return std::string_view::npos;
   if (value.front() != '"') {
     // The first character is not looked at; '#' is ASCII, so bytes will do.
-    return value.find('#', 1) != std::string_view::npos;
+    return value.find('#', 1);
   }
   const std::string_view rest = value.substr(1);
   for (std::size_t i = 1; i < rest.size(); ++i) {
     if (rest[i] != '"') continue;
     const std::string_view after = rest.substr(i + 1);
-    if (after.starts_with('#') || after.starts_with(" #")) return true;
+    if (after.starts_with('#')) return i + 2;
+    if (after.starts_with(" #")) return i + 3;
   }
-  return false;
+  return std::string_view::npos;
+}
+
+bool has_trailing_comment(std::string_view value) {
+  return trailing_comment_at(value) != std::string_view::npos;
 }
 
 bool find_bare_percent(std::string_view command) {
@@ -81,7 +86,8 @@ bool is_valid_at_name(std::string_view name) {
   return false;
 }
 
-void check_line(const CrontabLine& line, const UserRules& users, LineFindings& found) {
+void check_line(const CrontabLine& line, const UserRules& users, LineFindings& found,
+                bool percent_newline) {
   std::visit(
       overloaded{
           [](const Blank&) {},
@@ -93,16 +99,16 @@ void check_line(const CrontabLine& line, const UserRules& users, LineFindings& f
               found.add(MessageKind::INVALID_AT, "Invalid @ directive \"{}\"", s.macro_name);
             }
             if (s.user) check_user(*s.user, users, found);
-            check_command(s.command, found);
+            if (percent_newline) check_command(s.command, found);
           },
           [&](const Standard& s) {
             check_fields(s.schedule, found);
-            check_command(s.command, found);
+            if (percent_newline) check_command(s.command, found);
           },
           [&](const System& s) {
             check_fields(s.schedule, found);
             check_user(s.user, users, found);
-            check_command(s.command, found);
+            if (percent_newline) check_command(s.command, found);
           },
           [&](const Unknown&) { found.add(MessageKind::LINE_ERROR, "Failed to parse line."); },
       },

@@ -79,6 +79,14 @@ UserLookup CachedUsers::lookup(std::string_view name, uid_t* uid) {
   return found->second.first;
 }
 
+bool SystemUsers::confirms() const {
+#ifdef __EMSCRIPTEN__
+  return false;
+#else
+  return true;
+#endif
+}
+
 bool is_exempt_user(std::string_view user, const UserRules& rules) {
   return std::find(EXEMPT_USERS.begin(), EXEMPT_USERS.end(), user) != EXEMPT_USERS.end() ||
          std::find(rules.whitelist.begin(), rules.whitelist.end(), user) != rules.whitelist.end();

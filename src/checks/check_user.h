@@ -39,6 +39,9 @@ class UserDirectory {
   // Found (with the user's id in uid when it is given), NotFound, or Failed when the
   // directory could not be read.
   virtual UserLookup lookup(std::string_view name, uid_t* uid = nullptr) = 0;
+  // Whether a Found answer tells that the user exists: not where there is nothing to look in
+  // and every name counts as found (the web page).
+  virtual bool confirms() const { return true; }
 };
 
 // The signature of getpwnam_r, which tests replace.
@@ -54,6 +57,7 @@ UserLookup lookup_user(std::string_view name, uid_t* uid = nullptr,
 class SystemUsers final : public UserDirectory {
  public:
   UserLookup lookup(std::string_view name, uid_t* uid) override { return lookup_user(name, uid); }
+  bool confirms() const override;
 };
 
 // Asks another directory once per distinct name and keeps the answer for the run.
@@ -61,6 +65,7 @@ class CachedUsers final : public UserDirectory {
  public:
   explicit CachedUsers(UserDirectory& source) : source_(source) {}
   UserLookup lookup(std::string_view name, uid_t* uid) override;
+  bool confirms() const override { return source_.confirms(); }
 
  private:
   UserDirectory& source_;

@@ -1,6 +1,9 @@
 // lintkeeper-audit: audits a host's cron set-up, or the crontabs named, and exits 0, 1 or 2.
 #include <unistd.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include "base/atomic_file.h"
 #include "base/os_error.h"
 #include "base/output.h"
@@ -27,7 +30,12 @@ int main(int argc, char** argv) {
   using namespace lintkeeper;
   CommandLine<AuditArgs> command_line;
   if (const auto status = start_program(argc, argv, AUDIT_COMMAND, command_line)) return *status;
-  const AuditArgs& args = command_line.args;
+  AuditArgs& args = command_line.args;
+  if (const std::optional<std::string> error = prepare_audit(
+          args, disk(), static_cast<std::int64_t>(std::time(nullptr)), std::getenv("TZ"))) {
+    Output(STDERR_FILENO).write(*error);
+    return 2;
+  }
   const Audit audit = run_audit(args.audit);
   const ReportSettings settings{
       {args.audit.check.fail_warnings}, AUDIT_PROGRAM_NAME, PROGRAM_VERSION};

@@ -3,6 +3,9 @@
 
 #include <fmt/format.h>
 
+#include "audit/clock.h"
+#include "base/time_zone.h"
+#include "cron/crons.h"
 #include "findings/message_kind.h"
 
 namespace lintkeeper {
@@ -31,6 +34,18 @@ std::string set_format(AuditArgs& a, std::string_view v) {
   return fmt::format("possible values: {}", names);
 }
 
+std::string set_cron(AuditArgs& a, std::string_view v) {
+  if (const std::optional<CronName> cron = cron_from_name(v)) {
+    a.audit.cron = *cron;
+    return {};
+  }
+  std::string names;
+  for (const CronInfo& info : CRONS) {
+    names += fmt::format("{}{}", names.empty() ? "" : ", ", info.name);
+  }
+  return fmt::format("possible values: {}", names);
+}
+
 std::string disable_kind(AuditArgs& a, std::string_view v) {
   for (const KindInfo& info : MESSAGE_KINDS) {
     if (info.name != v || !reported_by_audit(info)) continue;
@@ -55,6 +70,13 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        a.audit.root = std::string(v);
        return std::string();
      }},
+    {"cron", 0, "CRON", Arity::One,
+     "Audit as this cron reads the host: debian, cronie or busybox\n\nWithout it, the cron is "
+     "found out from the root itself (its package's files, its daemon, the distribution's "
+     "release file, its folders), and the report says which and why; when nothing tells, the "
+     "audit goes on as Debian's cron and warns (CRON_UNKNOWN). Files named are read as Debian's "
+     "cron reads them unless this option names another.",
+     set_cron},
     user_option<AuditArgs>(
         "Read the files named as user crontabs, without a user column\n\nOnly for the PATHs "
         "named: without PATH, each of the host's crontabs is read as cron reads it, those of the "
@@ -76,6 +98,37 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        a.output = std::string(v);
        return std::string();
      }},
+    {"next", 0, "N", Arity::One,
+     "List every job with its next N runs (default 0: no list)\n\nEach job of the crontabs cron "
+     "reads, in file and line order: where it is, its user, its schedule, when it runs in plain "
+     "words and its next N runs as this cron makes them, in the zone of the daemon's clock, on "
+     "the days the clock changes too. In the text report a table after the findings; in JSON "
+     "the \"jobs\" array.",
+     [](AuditArgs& a, std::string_view v) {
+       std::uint64_t n = 0;
+       std::string error = parse_count(v, n);
+       if (error.empty() && n > kMaxNextRuns) error = fmt::format("at most {}", kMaxNextRuns);
+       if (error.empty()) a.audit.next = static_cast<std::size_t>(n);
+       return error;
+     }},
+    {"now", 0, "TIME", Arity::One,
+     "Count the runs from TIME instead of the current time\n\nAn RFC 3339 date and time, such "
+     "as 2026-03-28T12:00:00+01:00 or 2026-03-28T11:00:00Z. It makes the next runs and the "
+     "daylight-saving findings of a run reproducible.",
+     [](AuditArgs& a, std::string_view v) {
+       a.now = parse_rfc3339(v);
+       return a.now ? std::string()
+                    : std::string("an RFC 3339 date and time, such as 2026-03-28T12:00:00+01:00");
+     }},
+    {"time-zone", 0, "ZONE", Arity::One,
+     "Run the jobs in ZONE, an IANA name such as Europe/Berlin\n\nWithout it, the zone of the "
+     "host's cron: the root's etc/localtime, else the zone its etc/timezone names, else TZ, else "
+     "UTC; the report says which. The zone data is the root's own usr/share/zoneinfo, else this "
+     "machine's.",
+     [](AuditArgs& a, std::string_view v) {
+       a.time_zone = std::string(v);
+       return std::string();
+     }},
     {"disable", 'd', "KIND", Arity::Many,
      "Report no finding of this kind; may be passed multiple times", disable_kind},
     HELP_OPTION<AuditArgs>,
@@ -84,11 +137,13 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
 
 std::string after_long_help() {
   std::string out =
-      "With no PATH, the cron set-up of the host is audited: /etc/crontab and /etc/cron.d as "
-      "system\ncrontabs, the user crontabs of the spool (/var/spool/cron/crontabs, else "
-      "/var/spool/cron),\nand the scripts of /etc/cron.hourly, daily, weekly and monthly as "
-      "run-parts runs them. Files\nand directories named are read as crontabs, and the "
-      "entries of a directory as cron reads\n/etc/cron.d. Nothing is written anywhere.\n"
+      "With no PATH, the cron set-up of the host is audited as its own cron reads it (see\n"
+      "--cron). Debian's cron and cronie read /etc/crontab and /etc/cron.d as system crontabs,\n"
+      "the user crontabs of the spool (/var/spool/cron/crontabs; cronie's /var/spool/cron) and,\n"
+      "through run-parts, the scripts of /etc/cron.hourly, daily, weekly and monthly; busybox's\n"
+      "crond reads /etc/crontabs and /var/spool/cron/crontabs, and Alpine runs the scripts of\n"
+      "/etc/periodic. Files and directories named are read as crontabs, and the entries of a\n"
+      "directory as cron reads /etc/cron.d. Nothing is written anywhere.\n"
       "\n";
   out += exit_status_help(", or a bad command line");
   out += "\n\nFormats:";
@@ -131,6 +186,22 @@ const Command<AuditArgs> AUDIT_COMMAND{
 
 CommandLine<AuditArgs> parse_audit_command_line(const std::vector<std::string_view>& args) {
   return parse_command_line(AUDIT_COMMAND, args);
+}
+
+std::optional<std::string> prepare_audit(AuditArgs& args, FileSystem& fs, std::int64_t now,
+                                         const char* tz) {
+  args.audit.now = args.now.value_or(now);
+  if (tz != nullptr) args.audit.tz = std::string(tz);
+  if (!args.time_zone) return std::nullopt;
+  ZoneResult zone =
+      find_audit_zone(fs, args.audit.root == "/" ? "" : args.audit.root, *args.time_zone);
+  if (!zone.zone) {
+    return error_text(text_of(AUDIT_COMMAND),
+                      fmt::format("invalid value '{}' for '--time-zone <ZONE>': {}",
+                                  shown_argument(*args.time_zone), zone.error));
+  }
+  args.audit.zone = std::move(zone.zone);
+  return std::nullopt;
 }
 
 }  // namespace lintkeeper

@@ -2,6 +2,7 @@
 // experiment, each written where it applies.
 #include "cron/cron_line.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -40,6 +41,46 @@ constexpr std::array<CronField, Schedule::kFieldCount> make_cron_fields() {
   return fields;
 }
 constexpr std::array<CronField, Schedule::kFieldCount> CRON_FIELDS = make_cron_fields();
+constexpr std::size_t kDayOfMonth = 2, kDayOfWeek = 4;
+
+// The schedules the @ names stand for, as cron reads them: "@daily" is "0 0 * * *".
+struct AtSchedule {
+  std::string_view name;
+  JobTimes times;
+};
+constexpr std::uint64_t kEvery = ~std::uint64_t{0};
+constexpr std::uint64_t bit(int v) { return std::uint64_t{1} << v; }
+constexpr std::uint64_t values(int first, int last) { return (bit(last) << 1) - bit(first); }
+constexpr JobTimes at_times(std::uint64_t minute, std::uint64_t hour, std::uint64_t day,
+                            std::uint64_t month, std::uint64_t week, bool any_day, bool any_week) {
+  return {{minute, hour, day & values(1, 31), month & values(1, 12), week & values(0, 6)},
+          any_day,
+          any_week};
+}
+// "@hourly" is "0 * * * *": its hour is '*'.
+constexpr JobTimes hourly() {
+  JobTimes times = at_times(bit(0), kEvery & values(0, 23), kEvery, kEvery, kEvery, true, true);
+  times.follows_clock = true;
+  return times;
+}
+constexpr auto AT_SCHEDULES = std::to_array<AtSchedule>({
+    {"reboot", {}},
+    {"yearly", at_times(bit(0), bit(0), bit(1), bit(1), kEvery, false, true)},
+    {"annually", at_times(bit(0), bit(0), bit(1), bit(1), kEvery, false, true)},
+    {"monthly", at_times(bit(0), bit(0), bit(1), kEvery, kEvery, false, true)},
+    {"weekly", at_times(bit(0), bit(0), kEvery, kEvery, bit(0), true, false)},
+    {"daily", at_times(bit(0), bit(0), kEvery, kEvery, kEvery, true, true)},
+    {"midnight", at_times(bit(0), bit(0), kEvery, kEvery, kEvery, true, true)},
+    {"hourly", hourly()},
+});
+constexpr bool at_schedules_follow_names() {
+  if (AT_SCHEDULES.size() != AT_NAMES.size()) return false;
+  for (std::size_t i = 0; i < AT_NAMES.size(); ++i) {
+    if (AT_SCHEDULES[i].name != AT_NAMES[i]) return false;
+  }
+  return true;
+}
+static_assert(at_schedules_follow_names(), "a schedule for each @ name, in their order");
 
 constexpr std::string_view BAD_TIME_SPECIFIER = "bad time specifier";
 constexpr std::string_view COMMAND_TOO_LONG = "command too long";
@@ -53,14 +94,13 @@ constexpr std::string_view MISSING_USER = "missing user";
 // The end of the file, as cron's character reader returns it.
 constexpr int kEof = -1;
 
-constexpr bool is_blank(int c) { return c == ' ' || c == '\t'; }
 // isspace in the C and UTF-8 locales: only ASCII.
 constexpr auto is_c_space = is_ascii_space;
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool is_alnum(char c) {
   return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-constexpr char to_lower(char c) {
+constexpr char ascii_lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
@@ -78,7 +118,7 @@ class CronChars {
   }
   void next() { ++pos_; }  // after a peek that did not return '\n' or kEof
   void skip_blanks() {
-    while (is_blank(peek())) next();
+    while (is_ascii_blank(peek())) next();
   }
   // The bytes from here up to the first that `stop` accepts (or the end), passed over.
   template <class Stop>
@@ -119,7 +159,7 @@ bool all_digits(std::string_view token) {
 bool same_name(std::string_view token, std::string_view name) {
   if (token.size() != name.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
-    if (to_lower(token[i]) != name[i]) return false;
+    if (ascii_lower(token[i]) != name[i]) return false;
   }
   return true;
 }
@@ -142,43 +182,64 @@ std::optional<std::int32_t> read_value(CronChars& in, const CronField& field) {
 // The step after '/' of a range from low to high: digits only, above 0 as an int. cron counts
 // from low to high in an int, so a step that carries low past the largest int refuses the
 // field; a range that runs backwards (5-3) is never counted.
-bool read_step(CronChars& in, std::int32_t low, std::int32_t high) {
+std::optional<std::int32_t> read_step(CronChars& in, std::int32_t low, std::int32_t high) {
   in.next();
   const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
-  if (token.empty() || token.size() > CRON_MAX_TOKEN || !all_digits(token)) return false;
+  if (token.empty() || token.size() > CRON_MAX_TOKEN || !all_digits(token)) return std::nullopt;
   const std::int32_t step = cron_int(token);
-  if (step <= 0) return false;
-  return low > high || step <= std::numeric_limits<std::int32_t>::max() - low;
+  if (step <= 0) return std::nullopt;
+  if (low <= high && step > std::numeric_limits<std::int32_t>::max() - low) return std::nullopt;
+  return step;
 }
 
-// One item of a list: *, */step, value, value-value or value-value/step. A single value may
-// not take a step (1/2 is refused).
-bool read_item(CronChars& in, const CronField& field) {
+// Adds the values from low up to high, every step-th, as cron counts them: none when the
+// range runs backwards.
+void add_values(std::uint64_t& bits, std::int32_t low, std::int32_t high, std::int32_t step) {
+  for (std::int64_t v = low; v <= high; v += step) bits |= std::uint64_t{1} << v;
+}
+
+// One item of a list, whose values are added to bits: *, */step, value, value-value or
+// value-value/step. A single value may not take a step (1/2 is refused).
+bool read_item(CronChars& in, const CronField& field, std::uint64_t& bits) {
+  std::int32_t low = field.min, high = field.max;
   if (in.peek() == '*') {
     in.next();
-    return in.peek() != '/' || read_step(in, field.min, field.max);
+  } else {
+    const std::optional<std::int32_t> first = read_value(in, field);
+    if (!first) return false;
+    low = high = *first;
+    if (in.peek() != '-') {
+      if (in.peek() == '/') return false;
+      add_values(bits, low, high, 1);
+      return true;
+    }
+    in.next();
+    const std::optional<std::int32_t> last = read_value(in, field);
+    if (!last) return false;
+    high = *last;
   }
-  const std::optional<std::int32_t> low = read_value(in, field);
-  if (!low) return false;
-  if (in.peek() != '-') return in.peek() != '/';
-  in.next();
-  const std::optional<std::int32_t> high = read_value(in, field);
-  if (!high) return false;
-  return in.peek() != '/' || read_step(in, *low, *high);
+  std::int32_t step = 1;
+  if (in.peek() == '/') {
+    const std::optional<std::int32_t> read = read_step(in, low, high);
+    if (!read) return false;
+    step = *read;
+  }
+  add_values(bits, low, high, step);
+  return true;
 }
 
 // A comma-separated list of items, then the blanks before the next field. Whatever follows
 // the list up to the next blank is passed over (1?, */2/3, 1-2-3 are loaded), 0xFF bytes too,
 // but the end of the file right after the list, or where the next field should start, refuses
 // this field.
-bool read_field(CronChars& in, const CronField& field) {
+bool read_field(CronChars& in, const CronField& field, std::uint64_t& bits) {
   while (true) {
-    if (!read_item(in, field)) return false;
+    if (!read_item(in, field, bits)) return false;
     if (in.peek() != ',') break;
     in.next();
   }
   if (in.peek() == kEof) return false;
-  in.take_until([](char c) { return c == ' ' || c == '\t'; });
+  in.take_until(is_ascii_blank);
   in.skip_blanks();
   return in.peek() != kEof;
 }
@@ -242,19 +303,33 @@ Part read_user_and_command(CronChars& in, CrontabFlavor flavor) {
 Part read_at_job(CronChars& in, CrontabFlavor flavor) {
   in.next();
   const std::string_view name = read_word(in);
-  bool known = false;
-  for (const std::string_view n : AT_NAMES) known = known || name == n;
-  if (!known) return refused(BAD_TIME_SPECIFIER);
+  const auto found = std::find_if(AT_SCHEDULES.begin(), AT_SCHEDULES.end(),
+                                  [&](const AtSchedule& at) { return at.name == name; });
+  if (found == AT_SCHEDULES.end()) return refused(BAD_TIME_SPECIFIER);
   in.skip_blanks();
-  return read_user_and_command(in, flavor);
+  Part part = read_user_and_command(in, flavor);
+  part.reading.times = found->times;
+  part.reading.at_reboot = found->name == "reboot";
+  return part;
 }
 
-// Five time fields, then the command. Only spaces and tabs part the fields.
+// Five time fields, then the command. Only spaces and tabs part the fields. A day field
+// written starting with '*' is "any day" to cron, whatever follows the star.
 Part read_scheduled_job(CronChars& in, CrontabFlavor flavor) {
-  for (const CronField& field : CRON_FIELDS) {
-    if (!read_field(in, field)) return refused(field.reason);
+  JobTimes times;
+  for (std::size_t i = 0; i < CRON_FIELDS.size(); ++i) {
+    const bool star = in.peek() == '*';
+    if (i < 2 && star) times.follows_clock = true;
+    if (!read_field(in, CRON_FIELDS[i], times.bits[i])) return refused(CRON_FIELDS[i].reason);
+    if (i == kDayOfMonth) times.any_day_of_month = star;
+    if (i == kDayOfWeek) times.any_day_of_week = star;
   }
-  return read_user_and_command(in, flavor);
+  // Sunday is both 0 and 7.
+  std::uint64_t& week = times.bits[kDayOfWeek];
+  week = (week | week >> 7) & 0x7F;
+  Part part = read_user_and_command(in, flavor);
+  part.reading.times = times;
+  return part;
 }
 
 // name = value, as cron reads it from the first byte after the leading blanks. Either side may

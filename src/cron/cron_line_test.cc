@@ -26,6 +26,8 @@ std::string describe(const CronReading& r) {
       return "Refused: " + std::string(r.reason);
     case V::Crashes:
       return "Crashes: " + std::string(r.reason);
+    case V::Continued:
+      return "Continued";
     case V::Assignment:
       return "Assignment: " + std::string(r.name) + "=[" + std::string(r.command) + "]";
     case V::Job:

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,13 @@ struct JobTimes {
   // neither is, a day of either field runs the job.
   bool any_day_of_month = false;
   bool any_day_of_week = false;
+  // Whether the minute or the hour is spelled with a leading '*': a cron that makes up for a
+  // change of its clock then follows the new clock, and makes up only for fixed times.
+  bool follows_clock = false;
+  // The fields (a bit each, by column) that hold a value the cron picks at random when it
+  // reads the crontab (cronie's 0~30): their bits are every value it may pick, and the job's
+  // runs are not known in advance.
+  std::uint8_t random_fields = 0;
   friend bool operator==(const JobTimes&, const JobTimes&) = default;
 };
 
@@ -33,9 +41,14 @@ struct CronReading {
     Job,         // a job the cron loads
     Refused,     // the cron refuses the line (and, for some crons, the file with it)
     Crashes,     // the cron stops on the line: none of its jobs runs
+    Continued,   // the line goes on in the next one (busybox: it ends in '\'), whose reading
+                 // is theirs together
   };
   Verdict verdict = Verdict::Skipped;
-  std::string_view reason;   // Refused, Crashes: why, in the cron's words where it has them
+  // Refused, Crashes: why, in the cron's words where it has them. Job: the refusal the cron
+  // makes instead when a random pick goes against the line (cronie's 0~30 in the hours), so
+  // that it loads the job or refuses the line by chance; empty when the job surely loads.
+  std::string_view reason;
   std::string_view user;     // Job in a crontab with a user column: that column
   std::string_view name;     // Assignment: the variable's name, without its quotes
   std::string_view command;  // Job: the command as the cron keeps it; Assignment: the value
@@ -46,6 +59,21 @@ struct CronReading {
   // after "runs this " ("every day: 7 is out of its range"); empty when it reads them as
   // written.
   std::string misread;
+  // Job, Refused: the cron's first warning about the line, in its words ("Step size 60 higher
+  // than possible maximum of 59"); empty when it warns of nothing.
+  std::string warning;
+};
+
+// How one cron reads the lines of one crontab, fed in order: a cron that joins lines or counts
+// them keeps what it needs between calls.
+class CrontabModel {
+ public:
+  virtual ~CrontabModel() = default;
+  // raw is the line as read, with its line feed when it has one (only the last may lack it).
+  virtual CronReading line(std::string_view raw) = 0;
+  // The end of the file: what the cron makes of lines it still holds (busybox's after a last
+  // line that ends in '\'), whose views are good while the model lives.
+  virtual std::optional<CronReading> finish() { return std::nullopt; }
 };
 
 }  // namespace lintkeeper

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -17,11 +18,44 @@
 
 namespace lintkeeper {
 
+// How sure a fix is. Safe: the fixed file means to cron exactly what its author evidently
+// wrote, and nothing else changes. Unsafe: probably right, but it changes what runs.
+enum class FixSafety : std::uint8_t { Safe, Unsafe };
+constexpr std::string_view fix_safety_word(FixSafety safety) {
+  return safety == FixSafety::Safe ? "safe" : "unsafe";
+}
+
+// One edit of a line: its bytes from begin to end (of the line as read, with its line feed)
+// replaced by text.
+struct Edit {
+  std::uint64_t line = 0;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::string text;
+  // begin and end as UTF-16 code units of the line, as editors and SARIF count columns.
+  std::size_t begin_utf16 = 0;
+  std::size_t end_utf16 = 0;
+  friend bool operator==(const Edit&, const Edit&) = default;
+};
+
+// The repair of a finding: edits of the crontab's text, or, for what no edit of its text
+// repairs (a name, an owner, a mode), the command that does.
+struct Fix {
+  FixSafety safety = FixSafety::Safe;
+  std::string description;  // "Remove the carriage return"
+  std::vector<Edit> edits;
+  std::string command;  // "chmod 0644 /etc/cron.d/backup", when there are no edits
+  friend bool operator==(const Fix&, const Fix&) = default;
+};
+
+inline constexpr std::uint32_t kNoFix = 0xFFFFFFFF;
+
 // One finding. The text is owned by whatever holds the finding (a LineFindings, a store).
 struct Finding {
   std::string_view text;
   MessageKind kind;
-  std::uint64_t line = 0;  // the line it is on or concerns; 0 for the file as a whole
+  std::uint32_t fix = kNoFix;  // its fix, in the table of whatever holds it, or kNoFix
+  std::uint64_t line = 0;      // the line it is on or concerns; 0 for the file as a whole
 
   Severity severity() const { return severity_of(kind); }
 };
@@ -84,6 +118,11 @@ class LineFindings {
     take(kind, part_view(parts)...);
   }
 
+  // Gives the last finding of the kind on the line its fix; false when there is none (its
+  // kind switched off, or not found).
+  bool fix_last(MessageKind kind, Fix fix);
+  std::span<const Fix> fixes() const { return fixes_; }
+
   std::span<const Finding> all() const { return findings_; }
   bool empty() const { return findings_.empty(); }
   bool has_error() const;
@@ -95,8 +134,11 @@ class LineFindings {
   void order();
   void clear() {
     findings_.clear();
+    fixes_.clear();
     texts_size_ = 0;
   }
+  // Moves the fixes of the line to the end of table, the findings pointing at them there.
+  void move_fixes(std::vector<Fix>& table);
 
  private:
   // The one path of every finding: drops a kind not taken, else keeps the parts joined as its
@@ -108,7 +150,7 @@ class LineFindings {
     char* const start = text_room(size);
     char* p = start;
     ((p = append_part(p, parts)), ...);
-    findings_.push_back({{start, size}, kind});
+    findings_.push_back({{start, size}, kind, kNoFix});
   }
   static char* append_part(char* p, std::string_view part) {
     if (!part.empty()) std::memcpy(p, part.data(), part.size());
@@ -125,6 +167,7 @@ class LineFindings {
 
   KindSet dropped_;
   std::vector<Finding> findings_;
+  std::vector<Fix> fixes_;
   std::unique_ptr<char[]> texts_;
   std::size_t texts_size_ = 0;
   std::size_t texts_capacity_ = 0;

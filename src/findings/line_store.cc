@@ -1,7 +1,7 @@
 // Compact storage of the kept line records.
 //
 // A record is: varint number step, varint text size, text, varint finding count, then per
-// finding a byte for its kind, varint size, text.
+// finding a byte for its kind, varint size, text, varint fix (its index plus one, 0 for none).
 // The number step is the record's number less the previous record's number, less one (mod
 // 2^64): 0, one byte, for consecutive lines.
 // A record never spans two chunks.
@@ -97,7 +97,7 @@ void LineStore::append(std::uint64_t number, std::string_view text,
   // Room for the longest encoding; only what is written is kept.
   constexpr std::size_t kVarint = 10;
   std::size_t room = 3 * kVarint + text.size();
-  for (const Finding& m : findings) room += 1 + kVarint + m.text.size();
+  for (const Finding& m : findings) room += 1 + 2 * kVarint + m.text.size();
 
   char* const start = reserve(room);
   char* p = put_varint(start, number - last_number_ - 1);
@@ -107,6 +107,7 @@ void LineStore::append(std::uint64_t number, std::string_view text,
   for (const Finding& m : findings) {
     *p++ = static_cast<char>(m.kind);
     p = put_text(p, m.text);
+    p = put_varint(p, m.fix == kNoFix ? 0 : std::uint64_t{m.fix} + 1);
   }
   chunks_.back().used += static_cast<std::size_t>(p - start);
   ++count_;
@@ -127,8 +128,12 @@ bool LineStore::Cursor::next(LineRecord& record) {
   p = get_varint(p, count);
   findings_.clear();
   for (std::uint64_t i = 0; i < count; ++i) {
-    Finding f{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++)), record.number};
+    Finding f{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++)), kNoFix,
+              record.number};
     p = get_text(p, f.text);
+    std::uint64_t fix = 0;
+    p = get_varint(p, fix);
+    if (fix != 0) f.fix = static_cast<std::uint32_t>(fix - 1);
     findings_.push_back(f);
   }
   record.findings = findings_;

@@ -2,6 +2,7 @@
 #include "findings/store.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace lintkeeper {
 
@@ -22,6 +23,37 @@ std::string finding_text(const Finding& finding) {
 bool LineFindings::has_error() const {
   return std::any_of(findings_.begin(), findings_.end(),
                      [](const Finding& f) { return f.severity() == Severity::Error; });
+}
+
+bool LineFindings::fix_last(MessageKind kind, Fix fix) {
+  for (auto f = findings_.rbegin(); f != findings_.rend(); ++f) {
+    if (f->kind != kind) continue;
+    if (f->fix == kNoFix) {
+      f->fix = static_cast<std::uint32_t>(fixes_.size());
+      fixes_.push_back(std::move(fix));
+      return true;
+    }
+    // A second fix of the same finding: one fix of both, as sure as the less sure.
+    Fix& both = fixes_[f->fix];
+    if (fix.safety == FixSafety::Unsafe) both.safety = FixSafety::Unsafe;
+    both.description += "; " + fix.description;
+    both.edits.insert(both.edits.end(), fix.edits.begin(), fix.edits.end());
+    std::sort(both.edits.begin(), both.edits.end(), [](const Edit& a, const Edit& b) {
+      return std::tie(a.line, a.begin, a.end) < std::tie(b.line, b.begin, b.end);
+    });
+    return true;
+  }
+  return false;
+}
+
+void LineFindings::move_fixes(std::vector<Fix>& table) {
+  if (fixes_.empty()) return;
+  const auto base = static_cast<std::uint32_t>(table.size());
+  for (Finding& f : findings_) {
+    if (f.fix != kNoFix) f.fix += base;
+  }
+  std::move(fixes_.begin(), fixes_.end(), std::back_inserter(table));
+  fixes_.clear();
 }
 
 void LineFindings::order() {
@@ -70,6 +102,7 @@ void check_kind_switch(const LintkeeperCmd& command, LineFindings& findings) {
 void FindingStore::finish_line(std::uint64_t number, std::string_view text,
                                const LintkeeperCmd* command) {
   line_.order();
+  line_.move_fixes(fixes_);
   for (const Finding& f : line_.all()) counts_.count(f.severity());
   const LineRecord record{number, text, line_.all()};
   if (live_ != nullptr) live_->line(record);
@@ -86,10 +119,20 @@ void FindingStore::finish_line(std::uint64_t number, std::string_view text,
 
 void FindingStore::keep_file(MessageKind kind, std::uint64_t line, std::string_view text) {
   if (switched_off_.test(static_cast<std::size_t>(kind))) return;
-  const Finding finding{file_texts_.emplace_back(text), kind, line};
+  const Finding finding{file_texts_.emplace_back(text), kind, kNoFix, line};
   file_findings_.push_back(finding);
   counts_.count(finding.severity());
   if (live_ != nullptr) live_->file_finding(finding);
+}
+
+bool FindingStore::fix_file_finding(MessageKind kind, Fix fix) {
+  for (auto f = file_findings_.rbegin(); f != file_findings_.rend(); ++f) {
+    if (f->kind != kind) continue;
+    f->fix = static_cast<std::uint32_t>(fixes_.size());
+    fixes_.push_back(std::move(fix));
+    return true;
+  }
+  return false;
 }
 
 void FindingStore::lead_with(MessageKind kind, std::string_view text) {

@@ -70,6 +70,12 @@ class FindingStore {
   }
   // A finding about the file that goes before all the others: the one that explains them.
   void lead_with(MessageKind kind, std::string_view text);
+  // Gives the last finding of the kind about the file its fix; false when there is none.
+  bool fix_file_finding(MessageKind kind, Fix fix);
+  // The fix of a finding the store holds, or null.
+  const Fix* fix_of(const Finding& finding) const {
+    return finding.fix == kNoFix ? nullptr : &fixes_[finding.fix];
+  }
 
   // Switches kinds off for the whole run, file kinds too; in-file commands do not switch them
   // back on.
@@ -93,6 +99,7 @@ class FindingStore {
   LineFindings line_;
   std::vector<Finding> file_findings_;
   std::deque<std::string> file_texts_;
+  std::vector<Fix> fixes_;  // of the findings kept
   LineStore lines_;
 };
 

@@ -48,7 +48,7 @@ class EachFinding final : public FindingReader {
                                     .add(line_text)
                                     .add(fmt::format_int(occurrence).str())
                                     .value();
-    each_({f, line_text, fmt::format("{:016x}", print)});
+    each_({f, line_text, fmt::format("{:016x}", print), file_.findings->fix_of(f)});
   }
 
   const AuditedFile& file_;

@@ -19,6 +19,7 @@ struct ReportedFinding {
   // 16 hexadecimal digits from the path, the kind, the texts and how many findings before it
   // have the same: it stays the same when unrelated lines are added above.
   std::string fingerprint;
+  const Fix* fix = nullptr;  // its fix, when it has one
 
   MessageKind kind() const { return finding.kind; }
   std::string_view text() const { return finding.text; }

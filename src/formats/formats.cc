@@ -22,6 +22,11 @@ constexpr bool rows_follow_enum_order() {
 }
 static_assert(rows_follow_enum_order());
 
+// The layout of the list of jobs: lines of at most kTextWidth columns, where they can be cut.
+constexpr std::size_t kTextWidth = 80;
+constexpr std::string_view kJobIndent = "    ";
+constexpr std::size_t kRunsPerLine = 2;
+
 // "1 error", "2 errors".
 std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
   return fmt::format("{} {}", n, n == 1 ? one : many);
@@ -43,28 +48,92 @@ class TextFile final : public FindingReader {
   Output& out_;
 };
 
+// "2026-03-29 03:00 +02:00": a run as people read it.
+std::string run_text(const JobRun& run) {
+  std::string text = format_rfc3339(run.at, run.offset, {.seconds = false});
+  if (text.size() < 19) return text;
+  text[10] = ' ';
+  return text.replace(16, 3, " ");
+}
+
+// The words of text, wrapped at kTextWidth after indent.
+void write_wrapped(Output& out, std::string_view indent, std::string_view text) {
+  std::string line(indent);
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    const std::string_view word = text.substr(start, end - start);
+    if (line.size() > indent.size() && line.size() + 1 + word.size() > kTextWidth) {
+      out.print("{}\n", line);
+      line = indent;
+    }
+    if (line.size() > indent.size()) line += ' ';
+    line += word;
+    start = end + 1;
+  }
+  out.print("{}\n", line);
+}
+
+// The jobs, each with where it is, its user and schedule, then its plain words and its runs,
+// two to a line.
+void write_jobs_text(const Audit& audit, Output& out) {
+  out.print("Jobs and their next {}, in {} ({}):\n", counted(audit.next, "run", "runs"),
+            audit.time_zone, audit.time_zone_why);
+  if (audit.jobs.empty()) out.write("  none\n");
+  for (const AuditedJob& job : audit.jobs) {
+    out.print("\n{}:{}", lossy_utf8(local_path(audit, audit.files[job.file])), job.line);
+    if (job.user) out.print("  {}", lossy_utf8(*job.user));
+    out.print("  {}", lossy_utf8(job.schedule));
+    if (job.time_zone != audit.time_zone) out.print("  in {}", job.time_zone);
+    out.write("\n");
+    write_wrapped(out, kJobIndent, job.description);
+    for (std::size_t i = 0; i < job.next.size(); i += kRunsPerLine) {
+      out.write(kJobIndent);
+      for (std::size_t j = i; j < job.next.size() && j < i + kRunsPerLine; ++j) {
+        out.print("{}{}", j > i ? "  " : "", run_text(job.next[j]));
+      }
+      out.write("\n");
+    }
+  }
+  out.write("\n");
+}
+
 // Each file with findings: a header, its file findings with their kinds, then its lines in
 // lintkeeper's layout; last a summary over all files.
 void write_text(const Audit& audit, Output& out) {
-  std::size_t shown = 0;
+  if (audit.cron_told) {
+    out.print("Auditing as {}: {}.\n\n", cron_info(audit.cron.cron).title, audit.cron.why);
+  }
+  std::size_t shown = 0, files_shown = 0;
+  const AuditedFile* whole = nullptr;  // the entry about the whole host, when it has findings
   for (const AuditedFile& file : audit.files) {
     if (file.findings->counts().total() == 0) continue;
     if (shown++ > 0) out.write("\n");
+    if (file.whole) {
+      whole = &file;
+    } else {
+      ++files_shown;
+    }
     out.print("Checking correctness of {} ({})\n", lossy_utf8(local_path(audit, file)),
               file.reading);
     TextFile text(out);
     file.findings->walk(text);
   }
   if (shown > 0) out.write("\n");
+  if (audit.next > 0) write_jobs_text(audit, out);
   const Counts counts = audit.counts();
   const std::uint64_t errors = counts.errors, warnings = counts.warnings;
-  const std::string files = counted(audit.files.size(), "file", "files");
+  const std::string files = counted(audit.file_count(), "file", "files");
+  // "about the host and in 1 of 4 files", "in 1 of 4 files", "about the host".
+  std::string where;
+  if (whole != nullptr) where = fmt::format("about the {}", whole->reading);
+  if (files_shown > 0) {
+    where += fmt::format("{}in {} of {}", where.empty() ? "" : " and ", files_shown, files);
+  }
   if (errors > 0) {
-    out.print("E: There were {} and {} in {} of {}.\n", counted(errors, "error", "errors"),
-              counted(warnings, "warning", "warnings"), shown, files);
+    out.print("E: There were {} and {} {}.\n", counted(errors, "error", "errors"),
+              counted(warnings, "warning", "warnings"), where);
   } else if (warnings > 0) {
-    out.print("W: There were {} in {} of {}.\n", counted(warnings, "warning", "warnings"), shown,
-              files);
+    out.print("W: There were {} {}.\n", counted(warnings, "warning", "warnings"), where);
   } else {
     out.print("No errors and no warnings in {}.\n", files);
   }
@@ -153,7 +222,7 @@ std::string local_path(const Audit& audit, const AuditedFile& file) {
 std::string report_path(const Audit& audit, const AuditedFile& file) {
   if (audit.root.empty()) return file.path;
   const std::size_t start = file.path.find_first_not_of('/');  // relative to the root
-  return start == std::string::npos ? std::string() : file.path.substr(start);
+  return start == std::string::npos ? std::string(".") : file.path.substr(start);
 }
 
 std::optional<Format> format_from_name(std::string_view name) {

@@ -51,7 +51,8 @@ void write_json(const Audit& audit, const ReportSettings& settings, Output& out)
 void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out);
 void write_code_quality(const Audit& audit, Output& out);
 
-// A path as the reports for tools name it: as given, or relative to the root of a host audit.
+// A path as the reports for tools name it: as given, or relative to the root of a host audit
+// ("." for the root itself).
 std::string report_path(const Audit& audit, const AuditedFile& file);
 // A path as the reports for people and editors name it: the file's path on this machine.
 std::string local_path(const Audit& audit, const AuditedFile& file);

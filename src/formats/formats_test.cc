@@ -31,6 +31,7 @@ Audit planted_audit(bool every_line = false) {
   fs.add_file("/r/etc/cron.d/ok", "0 3 * * * root x\n");
   AuditOptions options;
   options.root = "/r";
+  options.cron = CronName::Debian;
   options.every_line = every_line;
   return run_audit(options, fs);
 }
@@ -51,6 +52,8 @@ const std::string kMode = "Cron skips this file: it is writable by its group (mo
 TEST(WriteReport, TextAndGcc) {
   const Audit audit = planted_audit();
   EXPECT_EQ(written(Format::Text, audit),
+            "Auditing as Debian's cron: --cron debian.\n"
+            "\n"
             "Checking correctness of /r/etc/crontab (system crontab)\n"
             "W: 1: A=$B\n"
             "w:    SHELL_VAR: " +
@@ -88,7 +91,7 @@ TEST(WriteReport, TextSummaries) {
   EXPECT_EQ(text_of({"one"}), "W: There were 1 warning in 1 of 1 file.\n");
   EXPECT_EQ(text_of({"two", "clean"}), "W: There were 2 warnings in 1 of 2 files.\n");
   EXPECT_EQ(text_of({"clean"}), "No errors and no warnings in 1 file.\n");
-  EXPECT_EQ(text_of({}), "No errors and no warnings in 0 files.\n");
+  EXPECT_EQ(text_of({"clean", "one", "two"}), "W: There were 3 warnings in 2 of 3 files.\n");
 }
 
 TEST(WriteReport, Github) {
@@ -107,6 +110,10 @@ TEST(WriteReport, JsonLayout) {
   options.paths = {"one"};
   EXPECT_EQ(written(Format::Json, run_audit(options, fs)),
             R"({
+  "cron": {
+    "name": "debian",
+    "why": "the default for crontabs named"
+  },
   "tool": {
     "name": "lintkeeper-audit",
     "version": "9.8.7"
@@ -128,7 +135,8 @@ TEST(WriteReport, JsonLayout) {
           "line": 1,
           "text": "Variable assignments in crontabs are not like shell.  $VAR is not expanded.",
           "line_text": "A=$B",
-          "fingerprint": "e19c1bae62e03cdf"
+          "fingerprint": "e19c1bae62e03cdf",
+          "fix": null
         }
       ]
     }

@@ -114,6 +114,102 @@ void sarif_result(JsonWriter& json, const Audit& audit, const AuditedFile& file,
     json.key("partialFingerprints").object([&] {
       json.key("lintkeeperFinding/v1").value(f.fingerprint);
     });
+    // A fix of edits is a SARIF fix; the command of one that no edit makes, a property.
+    if (f.fix != nullptr && !f.fix->edits.empty()) {
+      json.key("fixes").array([&] {
+        json.object([&] {
+          json.key("description").object([&] { json.key("text").value(f.fix->description); });
+          json.key("artifactChanges").array([&] {
+            json.object([&] {
+              json.key("artifactLocation");
+              artifact_location(json, audit, file);
+              json.key("replacements").array([&] {
+                for (const Edit& e : f.fix->edits) {
+                  json.object([&] {
+                    json.key("deletedRegion").object([&] {
+                      json.key("startLine").value(e.line);
+                      json.key("startColumn").value(std::uint64_t{e.begin_utf16} + 1);
+                      json.key("endLine").value(e.line);
+                      json.key("endColumn").value(std::uint64_t{e.end_utf16} + 1);
+                    });
+                    json.key("insertedContent").object([&] { json.key("text").value(e.text); });
+                  });
+                }
+              });
+            });
+          });
+        });
+      });
+    }
+    if (f.fix != nullptr) {
+      json.key("properties").object([&] {
+        json.key("fixSafety").value(fix_safety_word(f.fix->safety));
+        if (!f.fix->command.empty()) json.key("fixCommand").value(f.fix->command);
+      });
+    }
+  });
+}
+
+// {"safety": "safe", "description": ..., "edits": [{"line", "start", "end", "text"}],
+// "command": null}, or null.
+void write_fix(JsonWriter& json, const Fix* fix) {
+  if (fix == nullptr) return json.null();
+  json.object([&] {
+    json.key("safety").value(fix_safety_word(fix->safety));
+    json.key("description").value(fix->description);
+    json.key("edits").array([&] {
+      for (const Edit& e : fix->edits) {
+        json.object([&] {
+          json.key("line").value(e.line);
+          json.key("start").value(std::uint64_t{e.begin});
+          json.key("end").value(std::uint64_t{e.end});
+          json.key("text").value(e.text);
+        });
+      }
+    });
+    json.key("command");
+    if (fix->command.empty()) {
+      json.null();
+    } else {
+      json.value(fix->command);
+    }
+  });
+}
+
+// {"name": "busybox", "why": "/etc/os-release names Alpine Linux"}: the cron audited as.
+void write_cron(JsonWriter& json, const Audit& audit) {
+  json.object([&] {
+    json.key("name").value(cron_info(audit.cron.cron).name);
+    json.key("why").value(audit.cron.why);
+  });
+}
+
+// The daemon's zone and the jobs with their next runs.
+void write_jobs(JsonWriter& json, const Audit& audit) {
+  json.key("time_zone").object([&] {
+    json.key("name").value(audit.time_zone);
+    json.key("why").value(audit.time_zone_why);
+  });
+  json.key("jobs").array([&] {
+    for (const AuditedJob& job : audit.jobs) {
+      json.object([&] {
+        json.key("path").value(lossy_utf8(report_path(audit, audit.files[job.file])));
+        json.key("line").value(job.line);
+        json.key("user");
+        if (job.user) {
+          json.value(*job.user);
+        } else {
+          json.null();
+        }
+        json.key("command").value(job.command);
+        json.key("schedule").value(job.schedule);
+        json.key("description").value(job.description);
+        json.key("time_zone").value(job.time_zone);
+        json.key("next").array([&] {
+          for (const JobRun& run : job.next) json.value(format_rfc3339(run.at, run.offset));
+        });
+      });
+    }
   });
 }
 
@@ -122,6 +218,8 @@ void sarif_result(JsonWriter& json, const Audit& audit, const AuditedFile& file,
 void write_json(const Audit& audit, const ReportSettings& settings, Output& out) {
   JsonWriter json(out);
   json.object([&] {
+    json.key("cron");
+    write_cron(json, audit);
     json.key("tool").object([&] {
       json.key("name").value(settings.tool_name);
       json.key("version").value(settings.tool_version);
@@ -162,12 +260,15 @@ void write_json(const Audit& audit, const ReportSettings& settings, Output& out)
                   json.null();
                 }
                 json.key("fingerprint").value(f.fingerprint);
+                json.key("fix");
+                write_fix(json, f.fix);
               });
             });
           });
         });
       }
     });
+    if (audit.next > 0) write_jobs(json, audit);
   });
   json.end();
 }
@@ -187,6 +288,10 @@ void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out
             json.key("rules");
             sarif_rules(json);
           });
+        });
+        json.key("properties").object([&] {
+          json.key("cron");
+          write_cron(json, audit);
         });
         if (!audit.root.empty()) {
           json.key("originalUriBaseIds").object([&] {

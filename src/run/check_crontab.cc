@@ -64,16 +64,18 @@ void check_lines(ReadableFile& file, const CrontabReading& reading, FindingStore
     const std::string_view text = ascii ? trim_ascii(raw) : trim(raw);
     const CrontabLine line = parse_line(text, reading.flavor);
     print_parsed(line, reading.print, reading.printed);
-    check_line(line, reading.users, store.line());
+    check_line(line, reading.users, store.line(), reading.percent_newline);
     if (hook != nullptr) hook->line(number, raw, &line, store.line());
     store.finish_line(number, text, std::get_if<LintkeeperCmd>(&line));  // copies what it keeps
-    if (raw.back() != '\n') {
+    if (raw.back() != '\n' && reading.missing_newline_whole_file) {
       store.add_file_line(MessageKind::MISSING_NEWLINE, number,
                           "Cron will not process this file - missing trailing newline");
     }
   }
   if (status == LineReader::Status::Error) {
     store.add_file(MessageKind::READ_ERROR, "{}", os_error(reader.error()));
+  } else if (hook != nullptr) {
+    hook->end();
   }
 }
 

@@ -28,6 +28,10 @@ struct CrontabReading {
   // lintkeeper's rule of the file's name (FILE_NAME); lintkeeper-audit applies cron's own
   // where cron has one.
   bool name_rule = true;
+  // Whether the cron takes a '%' for a line break (BARE_PERCENT), and ignores the whole file
+  // for a last line without a line feed (MISSING_NEWLINE): all but cronie and busybox.
+  bool percent_newline = true;
+  bool missing_newline_whole_file = true;
 };
 
 // Called for every line of a crontab after lintkeeper's checks of the line and before the line
@@ -39,6 +43,8 @@ class LineHook {
   // for a line that is not UTF-8 (which has no findings of its own).
   virtual void line(std::uint64_t number, std::string_view raw, const CrontabLine* line,
                     LineFindings& found) = 0;
+  // After the last line, when the whole file was read.
+  virtual void end() {}
 };
 
 // Checks the crontab at path into the store: that it exists, the file-name rule, then every

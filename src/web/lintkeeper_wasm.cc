@@ -1,10 +1,12 @@
 // The WebAssembly module of the web page: lintkeeper's run, and lintkeeper-audit's, of a
 // crontab held in memory, and what the page needs to know of both programs, each answering in
 // JSON. The page shows what the answers hold; it reads no report text. As the crontab is typed,
-// lintkeeper's report and findings are answered as what changed since the last answer.
+// lintkeeper's report and findings are answered as what changed since the last answer. The
+// audit reads its time zone from the zone file the page hands in, as /usr/share/zoneinfo/NAME.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,10 +16,13 @@
 #include <vector>
 
 #include <emscripten/emscripten.h>
+#include <fmt/format.h>
 
 #include "audit/audit.h"
 #include "base/memory_file_system.h"
 #include "base/output.h"
+#include "base/time_zone.h"
+#include "base/unicode.h"
 #include "cli/audit_options.h"
 #include "cli/check_file.h"
 #include "cli/options.h"
@@ -289,10 +294,73 @@ std::string check_changes(std::string_view text, const std::vector<std::string_v
   return result;
 }
 
-// lintkeeper-audit's run of the crontabs named, as src/cli/audit_main.cc makes it: its
-// findings, without its report text.
+// The zone file the page handed in last, which every audit finds in its zone data.
+struct HeldZone {
+  std::string name;  // as "Europe/Berlin"
+  std::string bytes;
+};
+std::optional<HeldZone> held_zone;
+
+constexpr std::string_view kZoneData = "/usr/share/zoneinfo/";
+
+// Holds the zone file for the audits: {"zone":"NAME"}, or {"error":"..."} when it is no zone
+// file or the name no zone's, and then none is held.
+std::string set_zone(std::string_view name, std::string_view bytes) {
+  held_zone.reset();
+  ZoneResult parsed = parse_tzif(bytes, std::string(name));
+  // Refused as find_zone refuses them, and the names that are no file's path.
+  if (name.empty() || name.starts_with('/') || name.ends_with('/') ||
+      name.find("..") != std::string_view::npos || name.find("//") != std::string_view::npos ||
+      name.find('\0') != std::string_view::npos) {
+    parsed = {std::nullopt, fmt::format("\"{}\" is not the name of a zone", lossy_utf8(name))};
+  }
+  Output text;
+  JsonWriter json(text, JsonWriter::Layout::Compact);
+  json.object([&] {
+    if (parsed.zone) {
+      held_zone = HeldZone{std::string(name), std::string(bytes)};
+      json.key("zone").value(held_zone->name);
+    } else {
+      json.key("error").value(lossy_utf8(parsed.error));
+    }
+  });
+  return std::string(text.contents());
+}
+
+// "time_zone": the daemon's zone and why, and "jobs": each job with its next runs, as
+// lintkeeper-audit's JSON report has them.
+void write_jobs(JsonWriter& json, const Audit& audit) {
+  json.key("time_zone").object([&] {
+    json.key("name").value(audit.time_zone);
+    json.key("why").value(audit.time_zone_why);
+  });
+  json.key("jobs").array([&] {
+    for (const AuditedJob& job : audit.jobs) {
+      json.object([&] {
+        json.key("path").value(lossy_utf8(report_path(audit, audit.files[job.file])));
+        json.key("line").value(job.line);
+        json.key("user");
+        if (job.user) {
+          json.value(*job.user);
+        } else {
+          json.null();
+        }
+        json.key("command").value(job.command);
+        json.key("schedule").value(job.schedule);
+        json.key("description").value(job.description);
+        json.key("time_zone").value(job.time_zone);
+        json.key("next").array([&] {
+          for (const JobRun& run : job.next) json.value(format_rfc3339(run.at, run.offset));
+        });
+      });
+    }
+  });
+}
+
+// lintkeeper-audit's run of the crontabs named, as src/cli/audit_main.cc makes it, with the
+// zone held in its zone data: its findings and, with --next, its jobs, without its report text.
 std::string audit(std::string_view text, const std::vector<std::string_view>& arguments) {
-  const CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
+  CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
   if (const auto other =
           answer_without_run(command_line, AUDIT_COMMAND, version_text(AUDIT_PROGRAM_NAME))) {
     return answer(other->status, other->is_error ? other->text : "", [&](JsonWriter& json) {
@@ -300,9 +368,14 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
       json.key("findings").array([] {});
     });
   }
-  const AuditArgs& args = command_line.args;
+  AuditArgs& args = command_line.args;
   MemoryFileSystem fs;
   for (const std::string& path : args.audit.paths) add_crontab(fs, path, text);
+  if (held_zone) fs.add_file(std::string(kZoneData) + held_zone->name, held_zone->bytes);
+  if (const std::optional<std::string> error =
+          prepare_audit(args, fs, static_cast<std::int64_t>(std::time(nullptr)), nullptr)) {
+    return answer(2, *error, [](JsonWriter& json) { json.key("findings").array([] {}); });
+  }
   const Audit result = run_audit(args.audit, fs);
   const int status = WarningLimit{args.audit.check.fail_warnings}.exit_status(result.counts());
   return answer(status, {}, [&result](JsonWriter& json) {
@@ -311,6 +384,7 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
         for_each_finding(file, [&](const ReportedFinding& f) { write_finding(json, f.finding); });
       }
     });
+    if (result.next > 0) write_jobs(json, result);
   });
 }
 
@@ -383,13 +457,31 @@ EMSCRIPTEN_KEEPALIVE const char* lintkeeper_check_changes(const char* text, std:
   return last_answer.c_str();
 }
 
-// Runs lintkeeper-audit in the same way. Returns {"status":N,"stderr":"...",
-// "findings":[FINDING...]}, every finding of the audit; when the arguments ask for the help or
-// the version, "stdout":"..." holds it and there are no findings.
+// Runs lintkeeper-audit in the same way, with the zone lintkeeper_set_zone holds in its zone
+// data. Returns {"status":N,"stderr":"...","findings":[FINDING...]}, every finding of the
+// audit, and with --next N (N above 0) "time_zone":{"name":"...","why":"..."}, the zone the
+// jobs run in and why, and "jobs":[JOB...] as lintkeeper-audit's JSON report has them: each
+// {"path","line","user" (null in a user crontab),"command","schedule","description",
+// "time_zone","next":["2026-03-29T03:00:00+02:00"...]}, its next N runs in RFC 3339 with their
+// offsets (none for @reboot). When the arguments ask for the help or the version,
+// "stdout":"..." holds it and there are no findings; when they are refused (as a --time-zone
+// that names no zone held), "stderr" says why.
 EMSCRIPTEN_KEEPALIVE const char* lintkeeper_audit(const char* text, std::size_t text_size,
                                                   const char* args, std::size_t args_size) {
   using namespace lintkeeper;
   last_answer = audit({text, text_size}, unpack_arguments({args, args_size}));
+  return last_answer.c_str();
+}
+
+// Holds the zone file of the IANA name (name_size bytes, as "Europe/Berlin") with its bytes
+// (a TZif file, as /usr/share/zoneinfo has them) for every later lintkeeper_audit, which finds
+// it at /usr/share/zoneinfo/NAME, so that --time-zone NAME reads it: in place of the one held
+// before. Returns {"zone":"NAME"}, or {"error":"..."} when the bytes are no zone file or the
+// name no zone's, and then no zone is held.
+EMSCRIPTEN_KEEPALIVE const char* lintkeeper_set_zone(const char* name, std::size_t name_size,
+                                                     const char* bytes, std::size_t bytes_size) {
+  using namespace lintkeeper;
+  last_answer = set_zone({name, name_size}, {bytes, bytes_size});
   return last_answer.c_str();
 }
 

@@ -4,7 +4,8 @@
 // Usage: node tests/web/site_test.mjs --site SITE_DIR --native NATIVE_BUILD_DIR --out OUT_DIR
 // Serves SITE_DIR from 127.0.0.1 for the run, saves the page's screenshots (light and dark
 // colour schemes) into OUT_DIR, prints the time from a keystroke to the updated report for a
-// crontab of 2,000 lines, and exits 1 when any check failed.
+// crontab of 2,000 lines, and exits 1 when any check failed. The browser runs with TZ set to
+// BROWSER_ZONE, and the page counts the jobs' runs from NOW (its address's ?now=).
 import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -24,6 +25,10 @@ for (const key of ['site', 'native', 'out']) {
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const casesDir = path.join(root, 'tests/cases');
 const example = fs.readFileSync(path.join(root, 'examples/crontab'));
+const BROWSER_ZONE = 'America/New_York';
+const NOW = '2026-03-26T12:00:00Z';
+// Three days before Berlin's clock goes from 02:00 to 03:00.
+const NIGHTLY = '30 2 * * * root /usr/bin/nightly\n';
 
 // The kinds only lintkeeper-audit reports, what the page shows apart as what cron will do:
 // from the module's table of kinds, which testModule holds to the programs' own lists.
@@ -242,8 +247,14 @@ async function cronSection(page) {
   });
 }
 
-function nativeCron(options, bytes) {
-  const run = runNative('lintkeeper-audit', ['--format', 'gcc', ...options, 'crontab'], bytes);
+// The audit's options as the page adds them: the runs listed, from NOW, in the zone.
+function auditOptions(options, zone) {
+  return [...options, '--next', '5', '--now', NOW, '--time-zone', zone];
+}
+
+function nativeCron(options, bytes, zone = BROWSER_ZONE) {
+  const run = runNative('lintkeeper-audit',
+    ['--format', 'gcc', ...auditOptions(options, zone), 'crontab'], bytes);
   return run.stdout.split('\n').flatMap((line) => {
     const m = /^crontab:(\d+):1: (?:error|warning): (.*) \[(\w+)\]$/.exec(line);
     return m && auditKinds.has(m[3]) ? [`${m[1]} ${m[3]} ${m[2]}`] : [];
@@ -256,11 +267,114 @@ async function testCron(page) {
   await setOptions(page, ['-n']);
   await typeCrontab(page, text);
   const native = nativeCron(['-n'], Buffer.from(text));
-  checkEqual('the audit finds a rule a line', native.length, 6);
+  // A rule a line, and two changes of New York's clock for the job every 7 minutes.
+  checkEqual('the audit finds a rule a line', native.length, 8);
   checkEqual('what cron will do', JSON.stringify(await cronSection(page)), JSON.stringify(native));
   const report = (await shown(page)).stdout;
   check("the audit's findings stay out of lintkeeper's report",
     ![...auditKinds].some((kind) => report.includes(kind)), report);
+
+  // The same section for another cron: what busybox's crond and cronie do with the lines.
+  const other = '0 6 * * 7 backup\n0 2 * * * root /usr/bin/backup\n0 1 * * * date +%F\n' +
+    'FOO=bar\n60 3 * * * late\n';
+  await setOptions(page, ['-u', '-n']);
+  await typeCrontab(page, other);
+  for (const cron of ['busybox', 'cronie', 'debian']) {
+    await page.select('#cron-name', cron);
+    const args = cron === 'debian' ? ['-u', '-n'] : ['--cron', cron, '-u', '-n'];
+    const expected = nativeCron(args, Buffer.from(other));
+    check(`the audit as ${cron} finds something`, expected.length > 0);
+    checkEqual(`what cron will do, as ${cron}`, JSON.stringify(await cronSection(page)),
+      JSON.stringify(expected));
+  }
+}
+
+// The jobs the page shows: the line, the plain words and the runs of each, and the runs as
+// written out; or the words shown when there is no job.
+async function jobsSection(page) {
+  await idle(page);
+  await page.waitForSelector('#jobs[aria-busy="false"]');
+  return page.$eval('#jobs', (box) => {
+    const jobs = [...box.querySelectorAll('li.job')];
+    if (jobs.length === 0) return {words: box.textContent, jobs: [], runs: []};
+    return {
+      jobs: jobs.map((job) => ({line: Number(job.querySelector('[data-line]').dataset.line),
+        description: job.querySelector('.description').textContent,
+        next: [...job.querySelectorAll('time')].map((t) => t.dateTime)})),
+      runs: jobs.map((job) => [...job.querySelectorAll('time')].map((t) => t.textContent)),
+    };
+  });
+}
+
+function nativeJobs(options, bytes, zone) {
+  const run = runNative('lintkeeper-audit',
+    ['--format', 'json', ...auditOptions(options, zone), 'crontab'], bytes);
+  return JSON.parse(run.stdout).jobs.map(({line, description, next}) => ({line, description,
+    next}));
+}
+
+// The jobs and their next runs, in the browser's zone and in one chosen, are lintkeeper-audit's.
+async function testJobs(page) {
+  checkEqual("the zone is the browser's", await page.$eval('#time-zone', (e) => e.value),
+    BROWSER_ZONE);
+  await setOptions(page, []);
+  await typeCrontab(page, NIGHTLY);
+  checkEqual("the jobs in the browser's zone", JSON.stringify((await jobsSection(page)).jobs),
+    JSON.stringify(nativeJobs([], Buffer.from(NIGHTLY), BROWSER_ZONE)));
+
+  await page.select('#time-zone', 'Europe/Berlin');
+  const berlin = await jobsSection(page);
+  checkEqual('the jobs in Europe/Berlin', JSON.stringify(berlin.jobs),
+    JSON.stringify(nativeJobs([], Buffer.from(NIGHTLY), 'Europe/Berlin')));
+  checkEqual('the runs written out, across the change of the clock', JSON.stringify(berlin.runs),
+    JSON.stringify([['Fri 27 Mar 2026, 02:30 +01:00', 'Sat 28 Mar 2026, 02:30 +01:00',
+      'Sun 29 Mar 2026, 03:00 +02:00', 'Mon 30 Mar 2026, 02:30 +02:00',
+      'Tue 31 Mar 2026, 02:30 +02:00']]));
+  checkEqual('what cron will do in Europe/Berlin', JSON.stringify(await cronSection(page)),
+    JSON.stringify(nativeCron([], Buffer.from(NIGHTLY), 'Europe/Berlin')));
+  checkEqual("the audit's command", await page.$eval('#audit-command', (e) => e.textContent),
+    `lintkeeper-audit --next 5 --now ${NOW} --time-zone Europe/Berlin crontab`);
+
+  // Debian's cron ignores the example whole (its line 27); cronie runs the rest.
+  await setOptions(page, ['-w', 'backupuser']);
+  await typeCrontab(page, example.toString('utf8'));
+  checkEqual('no job of the example, as Debian', JSON.stringify(await jobsSection(page)),
+    JSON.stringify({words: 'Cron runs no job of this file.', jobs: [], runs: []}));
+  checkEqual('no job natively either', nativeJobs(['-w', 'backupuser'], example,
+    'Europe/Berlin').length, 0);
+  await page.select('#cron-name', 'cronie');
+  const expected = nativeJobs(['--cron', 'cronie', '-w', 'backupuser'], example, 'Europe/Berlin');
+  checkEqual('the jobs of the example as cronie', expected.length, 9);
+  checkEqual('the jobs of the example as cronie, in Europe/Berlin',
+    JSON.stringify((await jobsSection(page)).jobs), JSON.stringify(expected));
+  await page.select('#cron-name', 'debian');
+}
+
+// A zone whose file does not load gives way to UTC, and the page says so.
+async function testZoneFallback(browser, url) {
+  const page = await browser.newPage();
+  try {
+    await page.emulateTimezone('Asia/Tokyo');
+    await page.setRequestInterception(true);
+    page.on('request', (request) => {
+      if (request.url().endsWith('/zoneinfo/Asia/Tokyo')) {
+        request.respond({status: 404, body: ''});
+      } else {
+        request.continue();
+      }
+    });
+    await page.goto(url);
+    await typeCrontab(page, NIGHTLY);
+    const shownJobs = await jobsSection(page);
+    checkEqual('a zone that does not load: the note',
+      await page.$eval('#zone-note', (e) => (e.hidden ? '' : e.textContent)),
+      'The zone Asia/Tokyo could not be loaded (HTTP 404): the runs are shown in UTC.');
+    checkEqual('a zone that does not load: the runs in UTC',
+      JSON.stringify([await page.$eval('#time-zone', (e) => e.value), shownJobs.jobs]),
+      JSON.stringify(['UTC', nativeJobs([], Buffer.from(NIGHTLY), 'UTC')]));
+  } finally {
+    await page.close();
+  }
 }
 
 // The module called as the page calls it, on a second instance of it in the page: an export
@@ -284,6 +398,25 @@ async function callModule(page, name, args = [], text = '') {
     m._free(argsAt);
     return JSON.parse(answer);
   }, name, args, text);
+}
+
+// lintkeeper_set_zone on the same instance: the zone's name and the bytes of its file.
+async function setModuleZone(page, name, bytes) {
+  return page.evaluate(async (name, bytes) => {
+    window.lkModule = window.lkModule || await createLintkeeper();
+    const m = window.lkModule;
+    const named = new TextEncoder().encode(name);
+    const nameAt = m._malloc(named.length + 1);
+    const bytesAt = m._malloc(bytes.length + 1);
+    m.HEAPU8.set(named, nameAt);
+    m.HEAPU8.set(bytes, bytesAt);
+    const at = m._lintkeeper_set_zone(nameAt, named.length, bytesAt, bytes.length);
+    const size = m._lintkeeper_answer_size();
+    const answer = new TextDecoder().decode(m.HEAPU8.subarray(at, at + size));
+    m._free(nameAt);
+    m._free(bytesAt);
+    return JSON.parse(answer);
+  }, name, [...bytes]);
 }
 
 // The kinds a program's help lists under a heading, as NAME then blanks.
@@ -380,6 +513,26 @@ async function testModule(page) {
     }
   }
 
+  // The zone handed in is the one the audit reads: its zone and jobs are lintkeeper-audit's.
+  const berlin = fs.readFileSync('/usr/share/zoneinfo/Europe/Berlin');
+  checkEqual('a zone handed to the module',
+    JSON.stringify(await setModuleZone(page, 'Europe/Berlin', berlin)), '{"zone":"Europe/Berlin"}');
+  const zoneArgs = [...auditOptions([], 'Europe/Berlin'), 'crontab'];
+  const zoned = await callModule(page, '_lintkeeper_audit', zoneArgs, NIGHTLY);
+  const nativeAudit = JSON.parse(runNative('lintkeeper-audit', ['--format', 'json', ...zoneArgs],
+    Buffer.from(NIGHTLY)).stdout);
+  checkEqual("the audit's zone and jobs through the module",
+    JSON.stringify([zoned.time_zone, zoned.jobs]),
+    JSON.stringify([nativeAudit.time_zone, nativeAudit.jobs]));
+  checkEqual('bytes that are no zone file',
+    JSON.stringify(await setModuleZone(page, 'Europe/Berlin', berlin.subarray(0, 60))),
+    '{"error":"the file ends inside its data"}');
+  const unheld = await callModule(page, '_lintkeeper_audit', zoneArgs, NIGHTLY);
+  checkEqual('no zone is held after them',
+    JSON.stringify([unheld.status, unheld.stderr.split(' (os error')[0]]),
+    JSON.stringify([2, "error: invalid value 'Europe/Berlin' for '--time-zone <ZONE>': " +
+      '/usr/share/zoneinfo/Europe/Berlin: No such file or directory']));
+
   for (const [program, name] of [['lintkeeper', '_lintkeeper_check'],
     ['lintkeeper-audit', '_lintkeeper_audit']]) {
     for (const args of [['--help'], ['-h'], ['--version']]) {
@@ -429,7 +582,7 @@ async function testShare(browser, page, url) {
   await page.waitForFunction(() => document.getElementById('share-link').value !== '');
   const link = await page.$eval('#share-link', (e) => e.value);
   check('the share link keeps everything after #',
-    link.startsWith(`${url}#`) && !new URL(link).search, link);
+    link.startsWith(`${url}#`) && new URL(link).search === new URL(url).search, link);
   const other = await browser.newPage();
   await other.goto(link);
   checkEqual('shared report', (await shown(other)).stdout, before.stdout);
@@ -476,11 +629,13 @@ async function testKeyboard(page) {
   }
 }
 
+// As cronie, which runs the example's jobs: every section has something to show.
 async function screenshots(page) {
   await setOptions(page, []);
+  await page.select('#cron-name', 'cronie');
   await page.click('#example');
   await page.waitForFunction(() => document.getElementById('crontab').value.startsWith('# /etc'));
-  await idle(page);
+  await jobsSection(page);
   for (const scheme of ['light', 'dark']) {
     await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: scheme}]);
     const file = path.join(opts.out, `web-${scheme}.png`);
@@ -488,6 +643,7 @@ async function screenshots(page) {
     console.log(`web: screenshot ${file}`);
   }
   await page.emulateMediaFeatures([{name: 'prefers-color-scheme', value: 'light'}]);
+  await page.select('#cron-name', 'debian');
 }
 
 // The time from a keystroke to the report updated on screen, for 2,000 lines: from the
@@ -562,13 +718,15 @@ async function timeLargeCrontab(page) {
 }
 
 const server = await serve(opts.site);
-const url = `http://127.0.0.1:${server.address().port}/`;
+const site = `http://127.0.0.1:${server.address().port}/`;
+const url = `${site}?now=${NOW}`;
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'lk-web-browser-'));
 const browser = await puppeteer.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
   protocolTimeout: 60000,
   userDataDir: path.join(tmp, 'profile'),
+  env: {...process.env, TZ: BROWSER_ZONE},
   args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
@@ -579,6 +737,8 @@ try {
   page.on('console', (message) => {
     if (message.type() === 'error') errors.push(message.text());
   });
+  const requests = [];
+  page.on('request', (request) => requests.push(`${request.method()} ${request.url()}`));
   await page.setViewport({width: 1400, height: 1000});
   await page.goto(url);
   const opened = await shown(page);
@@ -593,12 +753,21 @@ try {
   await testCases(page);
   await testUnicode(page);
   await testCron(page);
+  await testJobs(page);
+  await testZoneFallback(browser, url);
   await testOpenFiles(page, tmp);
   await testShare(browser, page, url);
   await testKeyboard(page);
   await screenshots(page);
   await timeLargeCrontab(page);
   checkEqual('errors in the page', JSON.stringify(errors), '[]');
+  // Nothing leaves the browser: the page only fetches the site's files, of the zones only the
+  // list and each zone chosen.
+  checkEqual('requests other than for the files of the site', JSON.stringify(requests.filter(
+    (r) => !r.startsWith(`GET ${site}`) && !r.startsWith('GET data:'))), '[]');
+  checkEqual('the zone files fetched', JSON.stringify(requests.filter((r) =>
+    r.startsWith(`GET ${site}zoneinfo/`)).map((r) => r.slice(`GET ${site}`.length))),
+  JSON.stringify(['zoneinfo/zones.json', `zoneinfo/${BROWSER_ZONE}`, 'zoneinfo/Europe/Berlin']));
 } finally {
   await browser.close();
   server.close();

@@ -27,9 +27,12 @@ holds the crontabs, the password file is bound over /etc/passwd, empty stand-ins
    sleeps. A line can make the daemon die (SIGSEGV): the line whose header came last is then
    run again alone to confirm it, and the lines not yet seen are run again.
 2. Commands. crond does not log a job's command when it loads it, but at each minute it logs
-   every job of every crontab (`file NAME:` and ` line COMMAND`). So the lines that did not
-   crash it are loaded once more a few seconds before a minute starts, and the command of each
-   job is read from what the daemon logs at that minute. This waits for the next minute.
+   every job of every crontab (`file NAME:` and ` line COMMAND`). So the lines are loaded once
+   more by a daemon that waits for the next minute to start, and the command of each job is
+   read from what it logs then. This pass runs beside the first, on every line but those
+   starting with '@' (the only ones that ever crashed crond); it runs again after the first,
+   on every line that did not crash crond, when one of its lines did or a line it left out
+   loaded a job. A check thus takes up to a minute and a few seconds.
 
 TSV format: a header row, then one row per line, with 8 columns separated by tabs:
   line     the crontab line, escaped (see below); its crontab is these bytes and a line feed
@@ -47,6 +50,15 @@ TSV format: a header row, then one row per line, with 8 columns separated by tab
 The escapes: `\\` for a backslash, `\t` for a tab, `\xNN` (two lower-case hex digits) for
 every other byte below 0x20, 0x7f and every byte from 0x80 up. Every other byte, spaces too,
 stands for itself.
+
+What the log does not show, and so no column holds: the bits crond keeps for a field that
+logged an error (an `error` line is still a job: seen at run time, a range whose end is out
+of the field's range keeps every skip-th value of 1024 counts, every value for a step of 1, and
+junk keeps the bits of the items before it), the bits a value below 0 sets in the fields
+logged before its own, and whether a `skipped` line was an assignment that crond honours
+(MAILTO= and SHELL= are, others are not); nor what a crontab of several lines does (lines
+joined with '\', the limit of lines). experiments.md holds what was found of these by other
+runs of the same daemon. No column depends on the time of day the recording is made.
 """
 
 import argparse
@@ -57,6 +69,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 SKIPPED = 77
@@ -230,6 +243,12 @@ HAND_LINES = [
     b"0 6 * * * " + b"y" * 4096,
     b"0 6 * * * echo " + b"z" * 10000,
     b"0 6 * * * run-parts /etc/periodic/daily",
+    b"0 6 * * * \\",
+    b"0 6 * * * a # b # c",
+    b"* * * * * #",
+    b"@reboot\t/usr/bin/at-boot",
+    b",".join([b"1"] * 3000) + b" * * * * long-list",
+    b"x" * 5000 + b" * * * * long-junk",
     # Assignments.
     b"MAILTO=root",
     b"MAILTO=",
@@ -247,6 +266,48 @@ HAND_LINES = [
     b"FOO=\"a b\"",
     b"foo=bar",
     b"=bar",
+    b"MAILTO=a b c d e f",
+    b"SHELL=/bin/sh a b c d e",
+    b"PATH=/x a b c d e",
+    b"MAILTO = a b c d e",
+    b"mailto=root",
+    b"MAILTO=root\r",
+    # Values crond keeps otherwise than written. A value below 0 sets the byte that far before
+    # its field's array, so the map of a later field shows it (the arrays lie in the order
+    # day of week, month, hour, day of month, minute); as the start of a range it counts as
+    # not given.
+    b"4294967295 * 1 * * minute-minus-1",
+    b"4294967264 * 1 * * minute-minus-32",
+    b"4294967236 * 1 * * minute-minus-60",
+    b"4294967235 * 1 * * minute-minus-61",
+    b"0 4294967295 1 1 0 hour-minus-1",
+    b"0 4294967283 1 1 0 hour-minus-13",
+    b"0 2147483648 1 1 0 hour-int-min",
+    b"0 0 4294967271 1 0 day-minus-25",
+    b"0 0 1 0 0 month-0",
+    b"0 0 1 4294967293 0 month-minus-3",
+    b"0 0 1 1 4294967295 weekday-minus-1",
+    b"0 0 1 0-5 * month-0-to-5",
+    b"0 0 1 5-0 * month-5-to-0",
+    b"4294967291-5 * * * * minus-5-to-5",
+    b"5-4294967291-7 * * * * 5-to-minus-5-to-7",
+    b"4294967295,5 * 1 * * minus-1-and-5",
+    b"1-* * * * * range-to-star",
+    b"0 0 * * mon-* weekday-range-to-star",
+    b"*/+2 * * * * plus-step",
+    b"*/-1 * * * * minus-step",
+    b"*/\x0b5 * * * * vertical-tab-step",
+    b"*/4294967298 * * * * step-past-2-to-32",
+    b"5-1/2 * * * * backwards-range-step",
+    b"60-5 * * * * start-past-end",
+    b"99-50 * * * * start-far-past-end",
+    b"0 0 40-5 * * day-start-past-end",
+    b"0 0 * 13-2 * month-start-past-end",
+    b"0 0 * * 7-2 weekday-7-start",
+    b"0 0 * * 8-2 weekday-8-start",
+    b"0 0 * * Wedday name-then-junk",
+    b"0 0 */2 * * day-step-from-0",
+    b"0 0 0-31 * * day-0-to-31",
     # Comments.
     b"# a comment",
     b"#0 6 * * * commented-out",
@@ -496,6 +557,8 @@ def set_up_namespace(user_count):
     for path in ("/etc/crontabs", "/var/spool/cron", "/etc/cron.d"):
         if os.path.isdir(path):
             run_mount("--bind", "/run/lk/empty-dir", path)
+    if os.path.isdir("/var/run") and os.path.realpath("/var/run") != "/run":
+        run_mount("-t", "tmpfs", "-o", "mode=0755", "tmpfs", "/var/run")  # crond.pid, crond.reboot
     for path in ("/etc/crontab",):
         if os.path.isfile(path):
             run_mount("--bind", "/run/lk/empty-file", path)
@@ -637,7 +700,10 @@ def load_pass(busybox, lines, notes):
         proc = start_crond(busybox, directory, log)
         state = wait_asleep(proc, log, time.monotonic() + LOAD_TIMEOUT)
         stop(proc)
-        blocks, order = parse_load_log(read_log(log))
+        logged = read_log(log)
+        if runs == 1 and logged and b"started" in logged[0]:
+            notes.append(logged[0].decode("latin-1"))
+        blocks, order = parse_load_log(logged)
         by_name = {user_name(i): i for i in indexes}
         if state == "asleep":
             for index in indexes:
@@ -699,16 +765,22 @@ def parse_minute_log(lines):
 
 
 def command_pass(busybox, lines, indexes, expected, notes):
-    """Loads the lines once more just before a minute and reads the jobs crond lists then.
+    """Loads the lines once more before a minute starts and reads the jobs crond lists then.
 
-    expected holds the users whose lines loaded a job. Returns ({user: [command]}, blocks of
-    the second loading), or (None, None)."""
+    crond may be started any time before the minute, as long as it has loaded every crontab
+    when the minute starts: it is started at once when enough of the minute is left, else that
+    long before the next. expected: (event, set), the set of the users whose lines loaded a job,
+    to be read once the event is set. Returns ({user: [command]}, blocks of the second loading),
+    or (None, None)."""
     lead = 4.0 + len(indexes) / 1000.0
     for attempt in range(2):
         wait = (60 - lead) - time.time() % 60
-        time.sleep(wait if wait >= 0 else wait + 60)
+        time.sleep(wait + 60 if wait < 0 else 0)
         directory = "/run/lk/minute/%d" % attempt
         log = "/run/lk/minute/%d.log" % attempt
+        shutil.rmtree(directory, ignore_errors=True)  # a pass run again starts afresh
+        if os.path.exists(log):
+            os.unlink(log)
         write_crontabs(directory, lines, indexes)
         start = time.time()
         proc = start_crond(busybox, directory, log)
@@ -723,11 +795,13 @@ def command_pass(busybox, lines, indexes, expected, notes):
             notes.append("minute pass: loading ran into the minute, trying again")
             lead *= 2
             continue
-        deadline = time.monotonic() + (60 - time.time() % 60) + 30
+        to_minute = 60 - time.time() % 60
+        deadline = time.monotonic() + to_minute + 30
+        time.sleep(max(0.0, to_minute - 0.5))  # crond logs nothing before the minute
         last_size, stable_since = -1, time.monotonic()
         while time.monotonic() < deadline and proc.poll() is None:
             commands = parse_minute_log(read_log(log))
-            if commands is not None and expected <= set(commands):
+            if commands is not None and expected[0].is_set() and expected[1] <= set(commands):
                 break
             size = file_size(log)
             if size != last_size:
@@ -744,36 +818,60 @@ def command_pass(busybox, lines, indexes, expected, notes):
         if commands is None:
             notes.append("minute pass: crond logged no minute")
             return None, None
-        missing = expected - set(commands)
+        expected[0].wait()
+        missing = expected[1] - set(commands)
         if missing:
             notes.append("minute pass: %d jobs were not listed" % len(missing))
         return commands, blocks
     return None, None
 
 
+def may_crash(line):
+    """Whether crond may die loading the line: every line it died on starts with '@'."""
+    return line.lstrip(b" \t").startswith(b"@")
+
+
 def inner(busybox):
     lines = [bytes.fromhex(h) for h in json.load(sys.stdin)]
     notes = []
     set_up_namespace(len(lines))
+    # The minute pass waits for a minute to start: it runs beside the loading pass, on the
+    # lines that cannot crash crond, and only runs again after it when one of them did.
+    guess = [i for i in range(len(lines)) if not may_crash(lines[i])]
+    expected = (threading.Event(), set())
+    minute = {}
+    thread = threading.Thread(target=lambda: minute.update(
+        answer=command_pass(busybox, lines, guess, expected, notes)))
+    thread.start()
     started = time.time()
-    results = load_pass(busybox, lines, notes)
-    notes.append("loading took %.1f s" % (time.time() - started))
-    live = [i for i in range(len(lines)) if results[i][0] != "crashed"]
-    expected = set(user_name(i) for i in live if results[i][0] in ("loaded", "error"))
-    commands, again = command_pass(busybox, lines, live, expected, notes)
+    try:
+        results = load_pass(busybox, lines, notes)
+        notes.append("loading took %.1f s" % (time.time() - started))
+        live = [i for i in range(len(lines)) if results[i][0] != "crashed"]
+        expected[1].update(user_name(i) for i in live if results[i][0] in ("loaded", "error"))
+    finally:
+        expected[0].set()
+    thread.join()
+    commands, again = minute.get("answer", (None, None))
+    listed = set(guess)
+    jobs_left_out = any(results[i][0] in ("loaded", "error") for i in live if i not in listed)
+    if commands is None or jobs_left_out or any(results[i][0] == "crashed" for i in guess):
+        notes.append("minute pass: run again on every line that did not crash crond")
+        listed = set(live)
+        commands, again = command_pass(busybox, lines, live, expected, notes)
     rows = []
     for index, line in enumerate(lines):
         verdict, fields = results[index]
         name = user_name(index)
         command = b"-"
         if commands is not None:
-            listed = commands.get(name, [])
-            if len(listed) == 1:
-                command = listed[0]
-            elif len(listed) > 1:
+            jobs = commands.get(name, [])
+            if len(jobs) == 1:
+                command = jobs[0]
+            elif len(jobs) > 1:
                 verdict = "odd"
-                fields = [b"several jobs: " + b" | ".join(listed)] + [b"-"] * 4
-            if index in live and again is not None:
+                fields = [b"several jobs: " + b" | ".join(jobs)] + [b"-"] * 4
+            if index in listed and again is not None:
                 second = judge_block(name, again[name]) if name in again else ("dropped",
                                                                                  [b"-"] * 5)
                 if second != (verdict, fields) and verdict != "odd":
@@ -806,6 +904,14 @@ def why_not_runnable():
         return "no unshare"
     if find_busybox() is None:
         return "no busybox with crond (apt-get install busybox-static)"
+    try:
+        probe = subprocess.run(["unshare", "-m", "-p", "-f", "--mount-proc", "true"],
+                               capture_output=True, timeout=30)
+    except (OSError, subprocess.TimeoutExpired):
+        return "unshare cannot be run"
+    if probe.returncode != 0:
+        return "unshare cannot make a mount and PID namespace here: " + probe.stderr.decode(
+            errors="replace").strip()
     return None
 
 
@@ -826,7 +932,9 @@ def run_oracle(lines):
     for line, row in zip(lines, answer["rows"]):
         rows.append([escape(line), row[0]] + [escape(bytes.fromhex(h)) for h in row[1:]])
     if not answer["commands"]:
-        answer["notes"].append("no commands were recorded")
+        for note in answer["notes"]:
+            sys.stderr.write("note: %s\n" % note)
+        raise SystemExit("crond listed no jobs at the minute: no commands were recorded")
     return rows, answer["notes"]
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Run one program on a fast fake wall clock, by ptrace (Linux, x86-64 only).
 
-    fakeclock.py --start EPOCH --rate R [--anchor-file FILE] [--stop-at EPOCH] -- PROGRAM ARGS...
+    fakeclock.py --start EPOCH --rate R [--anchor-file FILE] [--stop-at EPOCH]
+                 [--trace-log FILE] -- PROGRAM ARGS...
 
 The program sees the wall clock start at EPOCH (seconds since 1970, UTC) at the
 moment it is started and run R times faster than the real one; its sleeps are
@@ -14,6 +15,8 @@ program runs its first instruction, so that
 holds exactly for every clock read the program makes. With --stop-at, the
 program gets SIGTERM (and SIGKILL a real second later) when the fake clock
 reaches that instant, and fakeclock.py then exits 124, as timeout(1) does.
+Otherwise it exits with the program's status. --trace-log writes every system
+call it stops at, for reading by hand (it slows the program down).
 
 libfaketime does the same for dynamically linked programs through LD_PRELOAD.
 This exists for the statically linked ones (busybox-static's crond), where a
@@ -171,10 +174,12 @@ def split_ns(ns):
 class Handler:
     """Rewrites the time system calls of one thread."""
 
-    def __init__(self, tracee, clock):
+    def __init__(self, tracee, clock, log=None):
         self.tracee = tracee
         self.clock = clock
-        self.entered = None  # (number, saved state) while inside a call
+        self.log = log
+        # While inside a call: its number, its first two arguments, what a sleep changed.
+        self.entered = None
 
     def on_entry(self, regs):
         number = regs.orig_rax
@@ -187,6 +192,9 @@ class Handler:
             saved = self.shorten_sleep(regs.rdx, clock_id=regs.rdi, absolute=absolute)
             saved = (saved, regs.r10, absolute)
         self.entered = (number, regs.rdi, regs.rsi, saved)
+        if self.log:
+            self.log.write(f"{time.clock_gettime_ns(time.CLOCK_REALTIME)} entry {number} "
+                           f"{regs.rdi:#x} {regs.rsi:#x} {regs.rdx:#x}\n")
 
     def shorten_sleep(self, addr, clock_id, absolute):
         original = self.tracee.read(addr, 16)
@@ -228,19 +236,28 @@ class Handler:
                 self.tracee.write(arg0, struct.pack("<q", fake))
         elif number in (SYS_NANOSLEEP, SYS_CLOCK_NANOSLEEP) and saved is not None:
             restore, remainder, absolute = saved
-            if restore is not None:
-                self.tracee.write(*restore)
+            # Read the remainder before restoring the request: they may be the same buffer
+            # (glibc's sleep passes one timespec as both).
+            left = None
             if result == -EINTR and remainder and not absolute:
                 sec, nsec = self.tracee.read_pair(remainder)
-                scaled = round((sec * NSEC + nsec) * self.clock.rate)
-                self.tracee.write_pair(remainder, *split_ns(scaled))
+                left = round((sec * NSEC + nsec) * self.clock.rate)
+            if restore is not None:
+                self.tracee.write(*restore)
+            if left is not None:
+                self.tracee.write_pair(remainder, *split_ns(left))
+        if self.log:
+            self.log.write(f"{time.clock_gettime_ns(time.CLOCK_REALTIME)} exit {number} {result}\n")
 
     def rewrite_timespec(self, addr, transform):
         sec, nsec = self.tracee.read_pair(addr)
-        self.tracee.write_pair(addr, *split_ns(transform(sec * NSEC + nsec)))
+        fake = transform(sec * NSEC + nsec)
+        self.tracee.write_pair(addr, *split_ns(fake))
+        if self.log:
+            self.log.write(f"  real {sec}.{nsec:09d} fake {fake / NSEC:.6f}\n")
 
 
-def run(start, rate, anchor_file, stop_at, argv):
+def run(start, rate, anchor_file, stop_at, argv, trace_log=None):
     pid = os.fork()
     if pid == 0:
         try:
@@ -261,7 +278,8 @@ def run(start, rate, anchor_file, stop_at, argv):
     if anchor_file:
         with open(anchor_file, "w") as out:
             out.write(f"{clock.real_anchor_ns // NSEC}.{clock.real_anchor_ns % NSEC:09d}\n")
-    handler = Handler(tracee, clock)
+    log = open(trace_log, "w", buffering=1) if trace_log else None
+    handler = Handler(tracee, clock, log)
 
     def forward(signum, _frame):
         try:
@@ -316,11 +334,13 @@ def main():
     parser.add_argument("--rate", type=float, required=True, help="fake seconds per real second")
     parser.add_argument("--anchor-file", help="where to write the real instant of the fake start")
     parser.add_argument("--stop-at", type=float, help="fake instant at which to stop the program")
+    parser.add_argument("--trace-log", help="write every system call seen to this file (slow)")
     parser.add_argument("argv", nargs="+", help="the program and its arguments")
     args = parser.parse_args()
     if args.rate <= 0:
         parser.error("--rate must be positive")
-    sys.exit(run(args.start, args.rate, args.anchor_file, args.stop_at, args.argv))
+    sys.exit(run(args.start, args.rate, args.anchor_file, args.stop_at, args.argv,
+                 args.trace_log))
 
 
 if __name__ == "__main__":

@@ -6,53 +6,74 @@ Usage:
     record.py --check [--out TSV] [...]
 
 Each case is one morning of one zone: a crontab of many jobs, each with its own
-id, is given to Debian's cron (3.0pl1) and to busybox's crond, and the daemons
-run a stretch of that morning on a fake clock 60 to 120 times faster than the
-real one. Every job appends the real time and its id to a log; the fake time
-of a run is
+id, is given to Debian's cron (3.0pl1) and to busybox's crond (1.35), and the
+daemons live through a stretch of that morning on a fake clock 12 to 120 times
+faster than the real one. Every job appends the real time and its id to a
+log; the fake time of a run is
 
     fake start + rate * (real time of the run - real instant of the fake start)
 
 rounded to the whole minute. The first mode writes one row per (cron, case,
-job) to runs.tsv beside this file; --check runs everything again, compares
-with runs.tsv, prints every difference and exits 1 if there is one.
+job) to runs.tsv beside this file, with the columns
 
-Every daemon runs as root in its own mount and pid namespace (unshare), with
-empty folders of this run bound over /etc/crontab, /etc/cron.d and the spool
-/var/spool/cron/crontabs, tmpfs on /run (pid files) and /dev/shm (the
-faketime wrapper's semaphores, named after its pid, which is the same in
-every pid namespace), and the zone's file bound over /etc/localtime. Each is
-bounded by timeout(1). All the runs go at once; the whole takes about two
-minutes of real time.
+    cron    debian or busybox
+    case    the case's name (CASES below)
+    zone    the TZ the daemon had
+    start   the fake instant the daemon was started at (RFC 3339, with offset)
+    end     the last minute of the window: runs after it are not written
+    job     the job's id, named after its place around the changed interval
+    fields  the job's schedule as written in the crontab
+    runs    the minutes it ran at, in the order they came, comma-separated
+            local times with the zone's offset, e.g. 2026-03-29T03:00:00+02:00
+
+--check runs everything again, compares with runs.tsv, prints every
+difference and exits 1 if there is one (0 if none).
+
+Every daemon runs as root in its own mount and pid namespace (unshare -m -p
+-f --mount-proc), with empty folders of this run bound over /etc/crontab,
+/etc/cron.d and the spool /var/spool/cron/crontabs, tmpfs on /run (pid
+files) and /dev/shm (the faketime wrapper's semaphores are named after its
+pid, the same in every pid namespace, and are left behind when it is
+killed), the zone's file bound over /etc/localtime, a clean environment, and
+a bound in time (timeout(1)). All the daemons run at once, started a couple of
+real seconds apart; the whole takes a little over two minutes of real time.
 
 The clocks:
 - Debian's cron (dynamically linked) runs under faketime(1) with the start
-  given as seconds since 1970 (FAKETIME_FMT=%s: a local start time would be
-  ambiguous in a repeated hour). libfaketime divides the daemon's sleeps by
-  the rate as well, so its sleep to the next minute lasts 1/rate of a minute.
-  The real instant of the fake start is taken just before the exec of
-  timeout, faketime and cron (a few milliseconds early, so fake times come
-  out a little late, never early).
+  given as seconds since 1970 (FAKETIME_FMT=%s: faketime reads a start of
+  "@YYYY-MM-DD hh:mm:ss" in the local time of the zone, which is ambiguous
+  in a repeated hour). libfaketime divides the daemon's sleeps by the rate as
+  well, so its sleep to the next minute lasts 1/rate of a minute. The real
+  instant of the fake start is taken just before the exec of timeout,
+  faketime and cron (a few milliseconds early, so fake times come out a
+  little late, never early).
 - busybox-static's crond is statically linked, so a preloaded library cannot
-  reach it: fakeclock.py (beside this file) runs it under ptrace, rewriting
-  its clock reads and shortening its sleeps, and writes the exact real
-  instant of the fake start. `--debian-clock ptrace` runs Debian's cron that
-  way too, to hold the two clocks to each other.
+  reach it (under faketime it sees the real clock): fakeclock.py (beside
+  this file) runs it under ptrace, rewriting its clock reads and shortening
+  its sleeps, writes the exact real instant of the fake start and stops it
+  at the end. `--debian-clock ptrace` runs Debian's cron that way too, to
+  hold the two clocks to each other (they give the same table).
 
 Both daemons take their zone from TZ (given to them here) and else from
 /etc/localtime (bound here too); neither reads /etc/timezone.
+
+A daemon that wakes late, or a job that starts late, is late by `rate` times
+as much on the fake clock, so the namespaces run under SCHED_FIFO (chrt -f
+1) where that is allowed, else at nice -20 in a scheduling group of their own.
 
 Debian's cron reads the jobs from /etc/cron.d/lintkeeper (system format, user
 root). Each case is run a second time with the same jobs in root's crontab in
 the spool; the two must give the same runs (a difference is printed and makes
 the exit status 1) and only the first is written. busybox's crond reads them
-from DIR/root (user format), DIR given with -c.
+from DIR/root (user format), DIR given with -c; it is given no @ line, as
+it dies on reading one (checked on each run: BUSYBOX_AT_LINES).
 
-A run counts only if its daemon ran the every-minute job at the first and the
-last minute of the window, every run of every job was within 20 fake seconds
-of a whole minute (so rounding is unambiguous) and the daemon was still alive
-when timeout stopped it; a run that fails this is tried again, up to three
-times in all.
+A daemon's run counts only if it ran the every-minute job at the first and
+the last minute of the window and never twice less than 40 or more than 80
+fake seconds apart (else it woke late), every run of every job was within 20
+fake seconds of a whole minute (so rounding is unambiguous) and the daemon
+lived until it was stopped; a run that fails this is tried again, up to
+three times in all.
 
 Exits 77 with a line `skipped: WHY` when not root, or unshare, faketime, cron,
 busybox (with crond), zic or a private namespace is missing, or the machine
@@ -82,6 +103,17 @@ MAX_DISTANCE = 20.0
 ATTEMPTS = 3
 # How long, in fake seconds, the daemon lives past the last minute of the window.
 END_MARGIN = 40
+# busybox's crond logs at this level (8: job starts and errors). At level 0 it writes some 250
+# lines of its reading of the crontab at each wake-up, each line a system call at which
+# fakeclock.py stops it: that makes every wake-up a few tenths of a real second late, tens of
+# fake seconds at the rates here, enough to blur the minute of a run.
+BUSYBOX_LOG_LEVEL = 8
+# What busybox's crond does with a crontab holding one @ line, as probe_busybox_at_lines tells.
+BUSYBOX_AT_LINES = "killed by SIGSEGV"
+
+# Real seconds between the starts of two cases, and between the daemons of one case.
+LAUNCH_SPACING = 2.0
+VARIANT_SPACING = 0.7
 # A zone of this run's own with a clock change of four hours, to see how the daemons treat
 # changes of more than three hours. The rule is the one of TZ below (compiled by zic for
 # /etc/localtime and for this script's own conversions).
@@ -243,7 +275,7 @@ def skip(why):
     sys.exit(SKIPPED)
 
 
-def check_prerequisites(debian_clock):
+def check_prerequisites():
     if os.geteuid() != 0:
         skip("not root: the daemons run as root in private namespaces")
     if os.uname().machine != "x86_64":
@@ -280,6 +312,9 @@ class Run:
         # each run of the recording (the same in every recording).
         self.fake_start = self.window_start - 60 + 3 + (index * 54) // count
         self.dir = os.path.join(work, f"{variant}-{case['name']}")
+        # Real seconds after the first run's start at which this one starts.
+        self.launch = LAUNCH_SPACING * (index // len(VARIANTS)) + VARIANT_SPACING * (
+            index % len(VARIANTS))
         self.attempt = 0
         self.problems = []
         self.runs = None
@@ -325,20 +360,21 @@ class Run:
         stop_at = self.window_end + END_MARGIN
         duration = (stop_at - self.fake_start) / self.rate
         q = shlex.quote
-        # The daemons and their jobs run at the highest priority (nice -20): a daemon that
-        # wakes late, or a job that starts late, is late by `rate` times as much on the fake
-        # clock.
+        # The daemon starts with an environment of its own, as from an init system.
+        environment = ("env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root SHELL=/bin/sh "
+                       f"LOGNAME=root USER=root LANG=C TZ={q(self.case['zone'])}")
         if self.cron == "debian" and self.debian_clock == "faketime":
             start_anchor = f"date +%s.%N > {q(self.dir)}/anchor\n"
-            daemon = (f"FAKETIME_FMT=%s nice -n -20 timeout -k 1 {duration:.3f} faketime -f "
+            daemon = (f"{environment} FAKETIME_FMT=%s timeout -k 1 {duration:.3f} faketime -f "
                       f"'@{self.fake_start} x{self.rate}' cron -f -L 0")
         else:
             # fakeclock.py stops the daemon itself at the fake instant; timeout is a bound in
             # case it does not.
             start_anchor = ""
             program = ("cron -f -L 0" if self.cron == "debian" else
-                       f"busybox crond -f -l 0 -L {q(self.dir)}/crond.log -c {q(self.dir)}/tabs")
-            daemon = (f"nice -n -20 timeout -k 1 {duration + 10:.3f} {q(sys.executable)} "
+                       f"busybox crond -f -l {BUSYBOX_LOG_LEVEL} -L {q(self.dir)}/crond.log "
+                       f"-c {q(self.dir)}/tabs")
+            daemon = (f"{environment} timeout -k 1 {duration + 10:.3f} {q(sys.executable)} "
                       f"{q(FAKECLOCK)} --start {self.fake_start} --rate {self.rate} "
                       f"--stop-at {stop_at} --anchor-file {q(self.dir)}/anchor -- {program}")
         script = (
@@ -349,7 +385,6 @@ class Run:
             "mount -t tmpfs -o mode=755 tmpfs /run\n"
             "mount -t tmpfs -o mode=1777 tmpfs /dev/shm\n"
             f"mount --bind {q(self.zones.file(self.case['zone']))} /etc/localtime\n"
-            f"export TZ={q(self.case['zone'])}\n"
             "cd /\n"
             "set +e\n"
             f"{start_anchor}{daemon}\n"
@@ -363,11 +398,21 @@ class Run:
             out.write(text)
         os.chmod(path, mode)
 
-    def start(self):
+    def start(self, priority):
         self.out = open(os.path.join(self.dir, "out"), "w")
         self.process = subprocess.Popen(
-            ["unshare", "-m", "-p", "-f", "--mount-proc", "sh", os.path.join(self.dir, "ns.sh")],
-            stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.STDOUT)
+            priority + ["unshare", "-m", "-p", "-f", "--mount-proc", "sh",
+                        os.path.join(self.dir, "ns.sh")],
+            stdin=subprocess.DEVNULL, stdout=self.out, stderr=subprocess.STDOUT,
+            start_new_session=True)
+        if priority[:1] == ["nice"]:
+            # A session of its own is a scheduling group of its own where the kernel groups
+            # by session (autogroup), and nice counts only within a group: raise the group.
+            try:
+                with open(f"/proc/{self.process.pid}/autogroup", "w") as f:
+                    f.write("-20")
+            except OSError:
+                pass
 
     def finish(self):
         self.process.wait()
@@ -435,8 +480,6 @@ class Run:
         return ",".join(self.zones.local(self.case["zone"], m) for m in self.runs[job_id])
 
 
-# What busybox's crond does with a crontab holding one @ line, as probe_busybox_at_lines tells.
-BUSYBOX_AT_LINES = "killed by SIGSEGV"
 
 
 def probe_busybox_at_lines(work):
@@ -463,13 +506,29 @@ def probe_busybox_at_lines(work):
     return f"exited with status {status}"
 
 
+def priority_prefix():
+    """How to start a namespace so that its daemon and jobs run before anything else on the
+    machine: a daemon that wakes late, or a job that starts late, is late by `rate` times as
+    much on the fake clock. Real-time scheduling (SCHED_FIFO) where it is allowed, else the
+    highest nice."""
+    if shutil.which("chrt") and subprocess.run(["chrt", "-f", "1", "true"]).returncode == 0:
+        return ["chrt", "-f", "1"]
+    return ["nice", "-n", "-20"]
+
+
 def run_all(runs):
+    priority = priority_prefix()
+    print(f"daemons run under: {' '.join(priority)}")
     pending = list(runs)
     while pending:
         for run in pending:
             run.prepare()
-        for run in pending:
-            run.start()
+        # Catching up after a skipped hour, a daemon starts a dozen jobs at once. The runs are
+        # started a little apart so that their bursts come at different real instants.
+        began = time.monotonic()
+        for run in sorted(pending, key=lambda r: r.launch):
+            time.sleep(max(0.0, began + run.launch - time.monotonic()))
+            run.start(priority)
         failed = []
         for run in pending:
             if not run.finish():
@@ -553,7 +612,7 @@ def main():
                         help="how Debian's cron gets its fake clock (default faketime)")
     args = parser.parse_args()
 
-    check_prerequisites(args.debian_clock)
+    check_prerequisites()
     work = args.work or tempfile.mkdtemp(prefix="lintkeeper-dst-")
     os.makedirs(work, exist_ok=True)
     zones = Zones(work)
@@ -592,6 +651,9 @@ def main():
         status = 1
     rows = rows_of(runs)
     if args.check:
+        if not os.path.exists(args.out):
+            print(f"{args.out}: no table to compare with")
+            sys.exit(1)
         recorded = read_tsv(args.out)
         if args.case:
             recorded = [r for r in recorded if r[1] in args.case]

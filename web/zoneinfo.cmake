@@ -1,0 +1,58 @@
+# Copies the machine's zone files into the site, for the page to fetch the one it runs the
+# jobs in: every zone and link that tzdata.zi names, each link as the name of the file it
+# leads to, so that a file is shipped once. Writes OUT/zones.json:
+#   {"version":"2025b","zones":["Africa/Abidjan",...],"links":{"Africa/Accra":"Africa/Abidjan",...}}
+# "zones" every name, sorted, and "links" the names whose file is another name's.
+#
+# Usage: cmake -DZONEINFO=/usr/share/zoneinfo -DOUT=SITE/zoneinfo -P zoneinfo.cmake
+cmake_minimum_required(VERSION 3.21)
+
+set(list ${ZONEINFO}/tzdata.zi)
+if(NOT EXISTS ${list})
+  message(FATAL_ERROR "${list} is missing: the web page ships the zone files of Debian's tzdata")
+endif()
+file(REAL_PATH ${ZONEINFO} data)
+file(STRINGS ${list} version REGEX "^# version " LIMIT_COUNT 1)
+string(REGEX REPLACE "^# version " "" version "${version}")
+# "Z NAME ..." is a zone, "L TARGET NAME" a link.
+file(STRINGS ${list} entries REGEX "^[ZL] ")
+set(names)
+foreach(entry IN LISTS entries)
+  if(entry MATCHES "^Z ([^ ]+)")
+    list(APPEND names ${CMAKE_MATCH_1})
+  elseif(entry MATCHES "^L [^ ]+ ([^ ]+)")
+    list(APPEND names ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(SORT names)
+if(NOT "UTC" IN_LIST names)
+  message(FATAL_ERROR "${list} names no zone UTC")
+endif()
+
+file(REMOVE_RECURSE ${OUT})
+set(zones)
+set(links)
+set(copied)
+foreach(name IN LISTS names)
+  if(NOT EXISTS ${ZONEINFO}/${name})
+    message(FATAL_ERROR "${list} names ${name}, which ${ZONEINFO} does not hold")
+  endif()
+  file(REAL_PATH ${ZONEINFO}/${name} real)
+  file(RELATIVE_PATH file ${data} ${real})
+  if(NOT file IN_LIST copied)
+    get_filename_component(folder ${OUT}/${file} DIRECTORY)
+    file(MAKE_DIRECTORY ${folder})
+    file(COPY_FILE ${real} ${OUT}/${file})
+    list(APPEND copied ${file})
+  endif()
+  string(APPEND zones ",\"${name}\"")
+  if(NOT file STREQUAL name)
+    string(APPEND links ",\"${name}\":\"${file}\"")
+  endif()
+endforeach()
+string(SUBSTRING "${zones}" 1 -1 zones)
+if(links)
+  string(SUBSTRING "${links}" 1 -1 links)
+endif()
+file(WRITE ${OUT}/zones.json "{\"version\":\"${version}\",\"zones\":[${zones}],\"links\":{${links}}}\n")
