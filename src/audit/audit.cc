@@ -182,7 +182,11 @@ class Auditor {
     auto store = std::make_unique<FindingStore>(
         options_.every_line ? FindingStore::Keep::All : FindingStore::Keep::WithFindings);
     store->switch_off(options_.disabled);
-    audit_.files.push_back({std::move(shown), std::move(reading), std::move(store)});
+    AuditedFile file;
+    file.path = std::move(shown);
+    file.reading = std::move(reading);
+    file.findings = std::move(store);
+    audit_.files.push_back(std::move(file));
     return audit_.files.back();
   }
 
@@ -378,12 +382,10 @@ class Auditor {
     ++crontabs_;
     std::vector<std::string> reasons;
     const FileRepair repair{path, target != nullptr ? std::string_view(*target) : path,
-                            !user.empty()};
+                            !user.empty(), user, false};
     const auto skip = [&](const Skip& s) {
       store.add_file(s.kind, "{}", s.text);
-      FileRepair of_user = repair;
-      of_user.user = user;
-      if (std::optional<Fix> fix = repair_fix(s.kind, cron_, of_user)) {
+      if (std::optional<Fix> fix = repair_fix(s.kind, cron_, repair)) {
         store.fix_file_finding(s.kind, std::move(*fix));
       }
       reasons.push_back(s.reason);
@@ -403,6 +405,9 @@ class Auditor {
       reading.missing_newline_whole_file = cron_.missing_newline == BadLine::WholeFile;
       check_crontab(fs_, path, reading, store, &lines, target);
       const LineVerdicts& verdicts = lines.verdicts();
+      file.host_path = path;
+      file.size = verdicts.size;
+      file.hash = verdicts.hash;
       if (verdicts.last_line != 0) {
         store.fix_file_finding(MessageKind::MISSING_NEWLINE,
                                missing_newline_fix(verdicts.last_line, verdicts.last_offset, verdicts.last_raw));

@@ -43,6 +43,11 @@ struct AuditedFile {
   // Whether the entry holds the findings about the whole host or the paths named (which
   // cron, nothing read) rather than a file's.
   bool whole = false;
+  // Of a crontab whose lines were read: its path on this machine, and the size and FNV-1a
+  // hash of the bytes read, which its fixes' edits are placed in.
+  std::string host_path;
+  std::uint64_t size = 0;
+  std::uint64_t hash = 0;
 };
 
 // A run of a job: its instant and the UTC offset of its zone then.

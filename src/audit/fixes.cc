@@ -35,19 +35,6 @@ std::string_view body_of(std::string_view raw) {
   return raw.ends_with('\n') ? raw.substr(0, raw.size() - 1) : raw;
 }
 
-std::optional<std::string_view> command_of(const CrontabLine& line) {
-  if (const auto* s = std::get_if<Standard>(&line)) return s->command;
-  if (const auto* s = std::get_if<System>(&line)) return s->command;
-  if (const auto* s = std::get_if<Special>(&line)) return s->command;
-  return std::nullopt;
-}
-
-const Schedule* schedule_of(const CrontabLine& line) {
-  if (const auto* s = std::get_if<Standard>(&line)) return &s->schedule;
-  if (const auto* s = std::get_if<System>(&line)) return &s->schedule;
-  return nullptr;
-}
-
 // One kind of finding and how the audit fixes it; edits answers none when the line has no
 // such fix.
 struct LineFixer {

@@ -19,6 +19,15 @@ namespace lintkeeper {
 
 namespace {
 
+// A value in matching quotes, as the crons that take them out give it.
+std::string_view without_quotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
 using Verdict = CronReading::Verdict;
 
 // Debian's cron, a line at a time.
@@ -46,21 +55,6 @@ class CronieCrontab final : public CrontabModel {
  private:
   CrontabFlavor flavor_;
 };
-
-// The schedule of a scheduled line, or null.
-const Schedule* schedule_of(const CrontabLine& line) {
-  if (const auto* s = std::get_if<Standard>(&line)) return &s->schedule;
-  if (const auto* s = std::get_if<System>(&line)) return &s->schedule;
-  return nullptr;
-}
-
-// The command of a job line as lintkeeper reads it, or nothing.
-std::optional<std::string_view> command_of(const CrontabLine& line) {
-  if (const auto* s = std::get_if<Standard>(&line)) return s->command;
-  if (const auto* s = std::get_if<System>(&line)) return s->command;
-  if (const auto* s = std::get_if<Special>(&line)) return s->command;
-  return std::nullopt;
-}
 
 // A carriage return before the line feed: lintkeeper trims it as white space, cron keeps it
 // at the end of the command or the value.
@@ -126,8 +120,9 @@ AuditLines::~AuditLines() = default;
 void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabLine* line,
                       LineFindings& found) {
   const bool terminated = raw.ends_with('\n');
-  const std::uint64_t offset = offset_;  // where the line starts in the file
-  offset_ += raw.size();
+  const std::uint64_t offset = verdicts_.size;  // where the line starts in the file
+  verdicts_.size += raw.size();
+  verdicts_.hash = fnv1a(raw, verdicts_.hash);
   const std::string_view body = terminated ? raw.substr(0, raw.size() - 1) : raw;
   if (terminated) ++verdicts_.line_feeds;
   const CronReading cron = model_->line(raw);
@@ -170,12 +165,19 @@ void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabL
       break;
     case Verdict::Assignment:
       if (const auto* v = line == nullptr ? nullptr : std::get_if<EnvVar>(line);
-          v != nullptr && honours_variable(cron_, cron.name) && trim(v->value) != cron.command) {
-        found.add(
-            MessageKind::VARIABLE_IGNORED,
-            "{} sets {} to {}: the value ends at the first blank after the \"=\".", cron_.speaker,
-            cron.name,
-            cron.command.empty() ? std::string("nothing") : fmt::format("`{}`", cron.command));
+          v != nullptr && honours_variable(cron_, cron.name) &&
+          without_quotes(trim(v->value)) != cron.command) {
+        if (trim(v->value) == cron.command) {
+          found.add(MessageKind::VARIABLE_IGNORED,
+                    "{} sets {} to `{}`, quotes and all: it takes no quotes out of a value.",
+                    cron_.speaker, cron.name, cron.command);
+        } else {
+          found.add(
+              MessageKind::VARIABLE_IGNORED,
+              "{} sets {} to {}: the value ends at the first blank after the \"=\".",
+              cron_.speaker, cron.name,
+              cron.command.empty() ? std::string("nothing") : fmt::format("`{}`", cron.command));
+        }
       } else if (!cron_.zone_variable.empty() && cron.name == cron_.zone_variable) {
         const TimeZone* named = clock_.zone_named ? clock_.zone_named(cron.command) : nullptr;
         zone_ = named != nullptr ? named : clock_.zone;
@@ -202,6 +204,13 @@ void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabL
         found.add(MessageKind::VARIABLE_IGNORED,
                   "{} passes over this line without a word: it reads no assignment with a blank "
                   "before the \"=\".",
+                  cron_.speaker);
+      } else if (line != nullptr && command_of(*line) && !found.has_error()) {
+        // A job to lintkeeper that the cron takes for no line at all: fewer than six words
+        // parted by spaces and tabs, or an @ name it does not know.
+        found.add(MessageKind::CRON_REJECTS,
+                  "{} passes over this line without a word: it reads no job on it, and never "
+                  "runs it.",
                   cron_.speaker);
       }
       break;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "audit/audit.h"
+#include "base/hash.h"
 #include "checks/check_user.h"
 #include "cron/cron_reading.h"
 #include "cron/crons.h"
@@ -30,6 +31,9 @@ struct LineVerdicts {
   std::uint64_t last_line = 0;
   std::string last_raw;
   std::uint64_t last_offset = 0;  // where in the file it starts
+  // The bytes read, and their FNV-1a hash: to tell that a file is still the one audited.
+  std::uint64_t size = 0;
+  std::uint64_t hash = kFnvOffsetBasis;
 };
 
 // When the jobs of a crontab run: the daemon's zone, the instant to count from, the zones that
@@ -78,7 +82,6 @@ class AuditLines final : public LineHook {
   std::string user_;
   std::unique_ptr<CrontabModel> model_;
   LineVerdicts verdicts_;
-  std::uint64_t offset_ = 0;  // where the next line starts in the file
   // The first of lines the cron joins, each but the last ending in a backslash, and whether it
   // is a comment.
   std::uint64_t joined_from_ = 0;

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 namespace lintkeeper {
@@ -14,7 +16,7 @@ namespace lintkeeper {
 namespace {
 
 FileStatus status_of(const struct stat& st) {
-  return {st.st_mode, st.st_uid, st.st_nlink, st.st_size, {st.st_dev, st.st_ino}};
+  return {st.st_mode, st.st_uid, st.st_gid, st.st_nlink, st.st_size, {st.st_dev, st.st_ino}};
 }
 
 class DiskFile final : public ReadableFile {
@@ -99,6 +101,45 @@ class Disk final : public FileSystem {
     return 0;
   }
   bool can_execute(const std::string& path) override { return ::access(path.c_str(), X_OK) == 0; }
+
+  int replace_file(const std::string& path, std::string_view content,
+                   const FileStatus& expected) override {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t name_at = slash == std::string::npos ? 0 : slash + 1;
+    std::string temporary = path.substr(0, name_at) + "." + path.substr(name_at) + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return errno;
+    int error = write_all(fd, content);
+    if (error == 0 && ::fchown(fd, expected.uid, expected.gid) != 0) error = errno;
+    if (error == 0 && ::fchmod(fd, expected.mode & 07777) != 0) error = errno;
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    struct stat st {};
+    if (error == 0) {
+      if (::lstat(path.c_str(), &st) != 0) {
+        error = errno;
+      } else if (FileIdentity{st.st_dev, st.st_ino} != expected.identity ||
+                 st.st_size != expected.size) {
+        error = ESTALE;
+      }
+    }
+    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) ::unlink(temporary.c_str());
+    return error;
+  }
+
+ private:
+  static int write_all(int fd, std::string_view content) {
+    while (!content.empty()) {
+      const ssize_t n = ::write(fd, content.data(), content.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      content.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+  }
 };
 
 }  // namespace

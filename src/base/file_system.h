@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/file_identity.h"
@@ -17,6 +18,7 @@ namespace lintkeeper {
 struct FileStatus {
   mode_t mode = 0;
   uid_t uid = 0;
+  gid_t gid = 0;
   nlink_t links = 1;
   off_t size = 0;
   FileIdentity identity{};
@@ -48,6 +50,12 @@ class FileSystem {
   // Whether the calling user may execute the file, as access(X_OK) answers: as root any
   // execute bit will do; a file system mounted noexec refuses.
   virtual bool can_execute(const std::string& path) = 0;
+  // Puts content in place of the regular file at path, whole or not at all: writes it to a
+  // temporary file beside it, which cron passes over (its name starts with "."), gives that
+  // the owner, group and mode of expected, and renames it over the file. Fails with ESTALE,
+  // writing nothing, when path no longer names the file expected (its identity and size).
+  virtual int replace_file(const std::string& path, std::string_view content,
+                           const FileStatus& expected) = 0;
 };
 
 // The machine's own file system.

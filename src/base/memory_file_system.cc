@@ -191,4 +191,28 @@ bool MemoryFileSystem::can_execute(const std::string& path) {
   return (node->status.mode & 0111) != 0;
 }
 
+int MemoryFileSystem::replace_file(const std::string& path, std::string_view content,
+                                   const FileStatus& expected) {
+  if (std::find(read_only_.begin(), read_only_.end(), parent_of(path)) != read_only_.end()) {
+    return EROFS;
+  }
+  int error = 0;
+  const std::shared_ptr<Node> node = find(path, false, error);
+  if (node == nullptr) return error;
+  if (node->status.identity != expected.identity || node->status.size != expected.size) {
+    return ESTALE;
+  }
+  // A new file: another name of the old one keeps the old bytes.
+  auto fresh = std::make_shared<Node>(*node);
+  fresh->content = std::string(content);
+  fresh->status = expected;
+  fresh->status.links = 1;
+  fresh->status.size = static_cast<off_t>(content.size());
+  fresh->status.identity = {1, next_inode_++};
+  nodes_[path] = fresh;
+  return 0;
+}
+
+void MemoryFileSystem::set_read_only(const std::string& dir) { read_only_.push_back(dir); }
+
 }  // namespace lintkeeper

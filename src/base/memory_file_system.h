@@ -39,6 +39,10 @@ class MemoryFileSystem final : public FileSystem {
   int read_dir(const std::string& path, std::vector<std::string>& names) override;
   int open(const std::string& path, std::unique_ptr<ReadableFile>& file) override;
   bool can_execute(const std::string& path) override;
+  int replace_file(const std::string& path, std::string_view content,
+                   const FileStatus& expected) override;
+  // Whether nothing may be written in the directory, as on a file system mounted read-only.
+  void set_read_only(const std::string& dir);
 
  private:
   struct Node {
@@ -54,6 +58,7 @@ class MemoryFileSystem final : public FileSystem {
                              bool read = false) const;
 
   std::map<std::string, std::shared_ptr<Node>> nodes_;
+  std::vector<std::string> read_only_;
   ino_t next_inode_ = 1;
 };
 

@@ -129,6 +129,34 @@ constexpr auto kOptions = std::to_array<Option<AuditArgs>>({
        a.time_zone = std::string(v);
        return std::string();
      }},
+    {"diff", 0, "", Arity::Flag,
+     "Print the safe fixes as a unified diff instead of the report\n\nThe diff names the "
+     "files from the working directory, as git apply and patch -p1 take them; it is written "
+     "to standard output, and the commands of the fixes that are no edit (a mode, an owner, a "
+     "name) to standard error. Nothing is written. Exit status 0 when there is nothing to fix, "
+     "1 when there is, 2 when a file can not be fixed.",
+     [](AuditArgs& a, std::string_view) {
+       a.diff = true;
+       return std::string();
+     }},
+    {"fix", 0, "", Arity::Flag,
+     "Make the safe fixes in the files, then report what remains\n\nEach file is written "
+     "whole or not at all (a temporary file beside it, renamed over it) and keeps its owner and "
+     "mode; one that is a symbolic link, has more than one hard link, changed while it was "
+     "read or can not be written beside is left alone, with a message and exit status 2. The "
+     "commands of the fixes that are no edit are printed to standard error, never run. The "
+     "exit status is that of the findings that remain.",
+     [](AuditArgs& a, std::string_view) {
+       a.fix = true;
+       return std::string();
+     }},
+    {"unsafe-fixes", 0, "", Arity::Flag,
+     "With --diff or --fix, the unsafe fixes too\n\nAn unsafe fix is probably right but "
+     "changes what runs: a `%` made `\\%`, an @ name in lower case, a user column taken out.",
+     [](AuditArgs& a, std::string_view) {
+       a.unsafe_fixes = true;
+       return std::string();
+     }},
     {"disable", 'd', "KIND", Arity::Many,
      "Report no finding of this kind; may be passed multiple times", disable_kind},
     HELP_OPTION<AuditArgs>,
@@ -143,7 +171,7 @@ std::string after_long_help() {
       "through run-parts, the scripts of /etc/cron.hourly, daily, weekly and monthly; busybox's\n"
       "crond reads /etc/crontabs and /var/spool/cron/crontabs, and Alpine runs the scripts of\n"
       "/etc/periodic. Files and directories named are read as crontabs, and the entries of a\n"
-      "directory as cron reads /etc/cron.d. Nothing is written anywhere.\n"
+      "directory as cron reads /etc/cron.d. Nothing is written anywhere but with --fix.\n"
       "\n";
   out += exit_status_help(", or a bad command line");
   out += "\n\nFormats:";
@@ -192,6 +220,14 @@ std::optional<std::string> prepare_audit(AuditArgs& args, FileSystem& fs, std::i
                                          const char* tz) {
   args.audit.now = args.now.value_or(now);
   if (tz != nullptr) args.audit.tz = std::string(tz);
+  if (args.diff && args.fix) {
+    return error_text(text_of(AUDIT_COMMAND),
+                      "the argument '--diff' cannot be used with '--fix'");
+  }
+  if (args.unsafe_fixes && !args.diff && !args.fix) {
+    return error_text(text_of(AUDIT_COMMAND),
+                      "the argument '--unsafe-fixes' needs '--diff' or '--fix'");
+  }
   if (!args.time_zone) return std::nullopt;
   ZoneResult zone =
       find_audit_zone(fs, args.audit.root == "/" ? "" : args.audit.root, *args.time_zone);

@@ -25,6 +25,10 @@ struct AuditArgs {
   std::optional<std::string> output;     // a file to write the report to, instead of stdout
   std::optional<std::int64_t> now;       // --now; else the current time
   std::optional<std::string> time_zone;  // --time-zone, to find in the root's zone data
+  // --diff, --fix, --unsafe-fixes: show the fixes as a diff, or make them in the files.
+  bool diff = false;
+  bool fix = false;
+  bool unsafe_fixes = false;
 };
 
 inline CheckOptions& check_options(AuditArgs& args) { return args.audit.check; }

@@ -5,6 +5,8 @@
 
 #include <fmt/format.h>
 
+#include "base/hash.h"
+
 namespace lintkeeper {
 
 namespace {
@@ -13,18 +15,13 @@ namespace {
 class Hash {
  public:
   Hash& add(std::string_view part) {
-    for (const char c : part) mix(static_cast<unsigned char>(c));
-    mix(0);
+    value_ = fnv1a(std::string_view("", 1), fnv1a(part, value_));
     return *this;
   }
   std::uint64_t value() const { return value_; }
 
  private:
-  void mix(unsigned char byte) {
-    value_ ^= byte;
-    value_ *= 0x100000001b3ull;
-  }
-  std::uint64_t value_ = 0xcbf29ce484222325ull;
+  std::uint64_t value_ = kFnvOffsetBasis;
 };
 
 // Hands each finding of a walk to the callback, with its line's text and fingerprint.

@@ -27,11 +27,6 @@ constexpr std::size_t kTextWidth = 80;
 constexpr std::string_view kJobIndent = "    ";
 constexpr std::size_t kRunsPerLine = 2;
 
-// "1 error", "2 errors".
-std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
-  return fmt::format("{} {}", n, n == 1 ? one : many);
-}
-
 // The findings of one file in lintkeeper's layout, but that those about the whole file are
 // named by their kinds.
 class TextFile final : public FindingReader {
@@ -212,6 +207,10 @@ void write_junit(const Audit& audit, const ReportSettings& settings, Output& out
 }
 
 }  // namespace
+
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
 
 std::string local_path(const Audit& audit, const AuditedFile& file) {
   if (audit.root.empty() || audit.root == "/") return file.path;

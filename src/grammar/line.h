@@ -114,4 +114,19 @@ using CrontabLine =
 
 enum class CrontabFlavor { SystemCrontab, UserCrontab };
 
+// The schedule of a scheduled line, or null.
+inline const Schedule* schedule_of(const CrontabLine& line) {
+  if (const auto* s = std::get_if<Standard>(&line)) return &s->schedule;
+  if (const auto* s = std::get_if<System>(&line)) return &s->schedule;
+  return nullptr;
+}
+
+// The command of a job line as lintkeeper reads it, or nothing.
+inline std::optional<std::string_view> command_of(const CrontabLine& line) {
+  if (const auto* s = std::get_if<Standard>(&line)) return s->command;
+  if (const auto* s = std::get_if<System>(&line)) return s->command;
+  if (const auto* s = std::get_if<Special>(&line)) return s->command;
+  return std::nullopt;
+}
+
 }  // namespace lintkeeper
