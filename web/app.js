@@ -1,7 +1,8 @@
 // The page's script: runs lintkeeper's WebAssembly module on the crontab as it is typed, and
-// shows its report, its exit status, what cron will do with the file and when each job runs.
-// Everything shown comes from the module's answers as data: the report as its lines, the
-// findings, the jobs with their runs, and the programs' version, exit statuses and kinds.
+// shows its report, its exit status, what cron will do with the file, the fixes of the audit's
+// findings (and makes the safe ones) and when each job runs. Everything shown comes from the
+// module's answers as data: the report as its lines, the findings with their fixes, the jobs
+// with their runs, and the programs' version, exit statuses and kinds.
 'use strict';
 
 (() => {
@@ -13,6 +14,8 @@
   const statusLine = $('status');
   const cron = $('cron');
   const jobsBox = $('jobs');
+  const fixesBox = $('fixes');
+  const applyButton = $('apply-fixes');
   const zoneSelect = $('time-zone');
   const fileName = $('file-name');
   const encoder = new TextEncoder();
@@ -332,6 +335,59 @@
     cron.replaceChildren(element('ul', '', ...items));
   }
 
+  // --- The fixes: every finding of the audit that has one, with what it does and whether it
+  // is safe. The button makes the edits of the safe ones in the crontab; it is enabled only
+  // when there is such an edit to make.
+
+  let shownFixes = '';
+
+  function fixNode(fix) {
+    const node = element('span', `fix ${fix.safety}`,
+      element('span', 'safety', fix.safety === 'safe' ? 'Safe fix' : 'Unsafe fix'),
+      `: ${fix.description}`);
+    if (fix.command !== null) node.append(': ', element('code', 'fix-command', fix.command));
+    return node;
+  }
+
+  function renderFixes(audit) {
+    const findings = audit.findings.filter((f) => f.fix !== null);
+    applyButton.disabled = !findings.some((f) => f.fix.safety === 'safe' && f.fix.edits.length);
+    const key = audit.stderr ? '\0' : JSON.stringify(findings);
+    if (key === shownFixes) return;
+    shownFixes = key;
+    if (audit.stderr) {
+      fixesBox.replaceChildren(element('p', '', 'Not run: the options are not accepted.'));
+      return;
+    }
+    if (findings.length === 0) {
+      fixesBox.replaceChildren(element('p', '', 'No finding of the audit has a fix.'));
+      return;
+    }
+    const items = findings.map((f) => element('li', f.fix.safety,
+      ...(f.line > 0 ? [lineButton(f.line, `line ${f.line}`), ' '] : ['The file: ']),
+      element('span', 'kind', f.kind), ` ${f.text} `, fixNode(f.fix)));
+    fixesBox.replaceChildren(element('ul', '', ...items));
+  }
+
+  // The crontab with the safe fixes made, as the module makes them for the options shown, put
+  // in the editor and checked again.
+  function applyFixes() {
+    const r = request();
+    if (!r || !lintkeeper) return;
+    const result = call('_lintkeeper_fix', r.bytes, auditArgs(r.o));
+    if (result.stderr) {
+      setText($('fix-state'), 'Not made: the options are not accepted.');
+      return;
+    }
+    const bytes = result.text !== null ? encoder.encode(result.text)
+      : Uint8Array.from(result.bytes);
+    const scroll = editor.scrollTop;
+    loadBytes(bytes, r.o.name);
+    editor.scrollTop = scroll;
+    changed();
+    setText($('fix-state'), result.edits === 1 ? 'Made 1 edit.' : `Made ${result.edits} edits.`);
+  }
+
   // --- When each job runs: its schedule in plain words and its next runs, in the zone of the
   // audit. The jobs are shown as a list, a node per job, kept while the job is the same, held
   // in chunks as the report's lines are.
@@ -559,6 +615,7 @@
       statusLine.textContent = 'The file name is a name alone, without "/".';
       setBusy(report, false);
       setBusy(cron, false);
+      setBusy(fixesBox, false);
       setBusy(jobsBox, false);
       return;
     }
@@ -599,10 +656,12 @@
       const args = auditArgs(r.o);
       const result = call('_lintkeeper_audit', r.bytes, args);
       renderCron(result);
+      renderFixes(result);
       renderJobs(result);
       setText($('audit-command'), ['lintkeeper-audit', ...args].map(shellWord).join(' '));
     }
     setBusy(cron, false);
+    setBusy(fixesBox, false);
     setBusy(jobsBox, false);
   }
 
@@ -612,6 +671,7 @@
     ++change;
     setBusy(report, true);
     setBusy(cron, true);
+    setBusy(fixesBox, true);
     setBusy(jobsBox, true);
     if (checkQueued || !lintkeeper) return;
     checkQueued = true;
@@ -794,6 +854,7 @@
   });
   // A change makes a share link stale: it goes, from the page and from the address.
   function changed() {
+    setText($('fix-state'), '');
     $('share-box').hidden = true;
     if (location.hash) history.replaceState(null, '', location.pathname + location.search);
     schedule();
@@ -818,7 +879,7 @@
     }
   }
   form.addEventListener('submit', (event) => event.preventDefault());
-  for (const box of [report, cron, jobsBox]) {
+  for (const box of [report, cron, fixesBox, jobsBox]) {
     box.addEventListener('click', onLineButton);
     box.addEventListener('keydown', onLineButtonKey);
   }
@@ -834,6 +895,7 @@
     });
   });
   $('share').addEventListener('click', shareLink);
+  applyButton.addEventListener('click', applyFixes);
   zoneSelect.addEventListener('change', () => useZone(zoneSelect.value));
 
   const carriesFiles = (event) => event.dataTransfer && [...event.dataTransfer.types].includes('Files');

@@ -11,6 +11,8 @@
 
 namespace lintkeeper {
 
+class JsonWriter;
+
 enum class Format { Text, Gcc, Json, Sarif, CodeQuality, Github, Junit };
 
 struct FormatInfo {
@@ -50,10 +52,16 @@ void write_report(Format format, const Audit& audit, const ReportSettings& setti
 void write_json(const Audit& audit, const ReportSettings& settings, Output& out);
 void write_sarif(const Audit& audit, const ReportSettings& settings, Output& out);
 void write_code_quality(const Audit& audit, Output& out);
+// A finding's fix as the JSON report has it: {"safety", "description", "edits": [{"line",
+// "start", "end", "text"}], "command"}, or null for none.
+void write_fix(JsonWriter& json, const Fix* fix);
 
 // A path as the reports for tools name it: as given, or relative to the root of a host audit
 // ("." for the root itself).
 std::string report_path(const Audit& audit, const AuditedFile& file);
+
+// "1 error", "2 errors".
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many);
 // A path as the reports for people and editors name it: the file's path on this machine.
 std::string local_path(const Audit& audit, const AuditedFile& file);
 

@@ -150,6 +150,8 @@ void sarif_result(JsonWriter& json, const Audit& audit, const AuditedFile& file,
   });
 }
 
+}  // namespace
+
 // {"safety": "safe", "description": ..., "edits": [{"line", "start", "end", "text"}],
 // "command": null}, or null.
 void write_fix(JsonWriter& json, const Fix* fix) {
@@ -175,6 +177,8 @@ void write_fix(JsonWriter& json, const Fix* fix) {
     }
   });
 }
+
+namespace {
 
 // {"name": "busybox", "why": "/etc/os-release names Alpine Linux"}: the cron audited as.
 void write_cron(JsonWriter& json, const Audit& audit) {

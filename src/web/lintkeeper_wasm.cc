@@ -26,6 +26,7 @@
 #include "cli/audit_options.h"
 #include "cli/check_file.h"
 #include "cli/options.h"
+#include "fix/apply.h"
 #include "formats/findings.h"
 #include "formats/formats.h"
 #include "formats/json_writer.h"
@@ -357,16 +358,35 @@ void write_jobs(JsonWriter& json, const Audit& audit) {
   });
 }
 
+// An audit's finding: a FINDING as lintkeeper_check's, with "fix" as lintkeeper-audit's JSON
+// report has it.
+void write_audit_finding(JsonWriter& json, const ReportedFinding& f) {
+  json.object([&] {
+    json.key("line").value(f.line());
+    json.key("kind").value(kind_name(f.kind()));
+    json.key("severity").value(f.severity());
+    json.key("text").value(f.text());
+    json.key("fix");
+    write_fix(json, f.fix);
+  });
+}
+
 // lintkeeper-audit's run of the crontabs named, as src/cli/audit_main.cc makes it, with the
-// zone held in its zone data: its findings and, with --next, its jobs, without its report text.
-std::string audit(std::string_view text, const std::vector<std::string_view>& arguments) {
+// zone held in its zone data; or the answer of a command line that asks for no run, or of
+// one refused.
+struct Audited {
+  std::optional<Answer> other;
+  std::optional<Audit> audit;
+  int status = 0;
+};
+
+Audited run_audit_of(std::string_view text, const std::vector<std::string_view>& arguments) {
   CommandLine<AuditArgs> command_line = parse_audit_command_line(arguments);
-  if (const auto other =
-          answer_without_run(command_line, AUDIT_COMMAND, version_text(AUDIT_PROGRAM_NAME))) {
-    return answer(other->status, other->is_error ? other->text : "", [&](JsonWriter& json) {
-      if (!other->is_error) json.key("stdout").value(other->text);
-      json.key("findings").array([] {});
-    });
+  Audited audited;
+  audited.other = answer_without_run(command_line, AUDIT_COMMAND, version_text(AUDIT_PROGRAM_NAME));
+  if (audited.other) {
+    audited.status = audited.other->status;
+    return audited;
   }
   AuditArgs& args = command_line.args;
   MemoryFileSystem fs;
@@ -374,17 +394,72 @@ std::string audit(std::string_view text, const std::vector<std::string_view>& ar
   if (held_zone) fs.add_file(std::string(kZoneData) + held_zone->name, held_zone->bytes);
   if (const std::optional<std::string> error =
           prepare_audit(args, fs, static_cast<std::int64_t>(std::time(nullptr)), nullptr)) {
-    return answer(2, *error, [](JsonWriter& json) { json.key("findings").array([] {}); });
+    audited.other = Answer{2, *error, true};
+    audited.status = 2;
+    return audited;
   }
-  const Audit result = run_audit(args.audit, fs);
-  const int status = WarningLimit{args.audit.check.fail_warnings}.exit_status(result.counts());
-  return answer(status, {}, [&result](JsonWriter& json) {
+  audited.audit.emplace(run_audit(args.audit, fs));
+  audited.status =
+      WarningLimit{args.audit.check.fail_warnings}.exit_status(audited.audit->counts());
+  return audited;
+}
+
+// {"status":N,"stderr":"...", "stdout":"..." for the help or the version, then the members
+// that more writes, given the audit when it ran}.
+template <typename More>
+std::string audit_answer(const Audited& audited, More&& more) {
+  const Answer* other = audited.other ? &*audited.other : nullptr;
+  return answer(audited.status, other && other->is_error ? other->text : "", [&](JsonWriter& json) {
+    if (other && !other->is_error) json.key("stdout").value(other->text);
+    more(json, audited.audit ? &*audited.audit : nullptr);
+  });
+}
+
+// The audit's findings, each with its fix, and, with --next, its jobs, without its report
+// text.
+std::string audit(std::string_view text, const std::vector<std::string_view>& arguments) {
+  const Audited audited = run_audit_of(text, arguments);
+  return audit_answer(audited, [](JsonWriter& json, const Audit* result) {
     json.key("findings").array([&] {
-      for (const AuditedFile& file : result.files) {
-        for_each_finding(file, [&](const ReportedFinding& f) { write_finding(json, f.finding); });
+      if (result == nullptr) return;
+      for (const AuditedFile& file : result->files) {
+        for_each_finding(file, [&](const ReportedFinding& f) { write_audit_finding(json, f); });
       }
     });
-    if (result.next > 0) write_jobs(json, result);
+    if (result != nullptr && result->next > 0) write_jobs(json, *result);
+  });
+}
+
+// The crontab's entry of the audit: its one file, not the entry of the whole run.
+const AuditedFile* crontab_file(const Audit& audit) {
+  for (const AuditedFile& file : audit.files) {
+    if (!file.whole && file.findings) return &file;
+  }
+  return nullptr;
+}
+
+// The crontab's text with the edits of the audit's safe fixes made, as --fix makes them.
+std::string fixed(std::string_view text, const std::vector<std::string_view>& arguments) {
+  const Audited audited = run_audit_of(text, arguments);
+  return audit_answer(audited, [text](JsonWriter& json, const Audit* result) {
+    const AuditedFile* file = result != nullptr ? crontab_file(*result) : nullptr;
+    const std::vector<Edit> edits =
+        file != nullptr ? edits_to_make(*file, false) : std::vector<Edit>{};
+    const std::string after = apply_edits(text, edits);
+    Utf8Fault fault{};
+    const bool utf8 = validate_utf8(after, fault);
+    json.key("edits").value(static_cast<std::uint64_t>(edits.size()));
+    json.key("text");
+    if (utf8) {
+      json.value(after);
+    } else {
+      json.null();
+    }
+    // Bytes that are not UTF-8 are kept as they are, each a number.
+    json.key("bytes").array([&] {
+      if (utf8) return;
+      for (const char c : after) json.value(std::uint64_t{static_cast<unsigned char>(c)});
+    });
   });
 }
 
@@ -459,8 +534,11 @@ EMSCRIPTEN_KEEPALIVE const char* lintkeeper_check_changes(const char* text, std:
 
 // Runs lintkeeper-audit in the same way, with the zone lintkeeper_set_zone holds in its zone
 // data. Returns {"status":N,"stderr":"...","findings":[FINDING...]}, every finding of the
-// audit, and with --next N (N above 0) "time_zone":{"name":"...","why":"..."}, the zone the
-// jobs run in and why, and "jobs":[JOB...] as lintkeeper-audit's JSON report has them: each
+// audit, each with "fix": null or {"safety":"safe"|"unsafe","description":"...",
+// "edits":[{"line":N,"start":B,"end":B,"text":"..."}...],"command":null|"..."} as
+// lintkeeper-audit's JSON report has it (start and end in bytes from the file's start), and with
+// --next N (N above 0) "time_zone":{"name":"...","why":"..."}, the zone the jobs run in and why,
+// and "jobs":[JOB...] as lintkeeper-audit's JSON report has them: each
 // {"path","line","user" (null in a user crontab),"command","schedule","description",
 // "time_zone","next":["2026-03-29T03:00:00+02:00"...]}, its next N runs in RFC 3339 with their
 // offsets (none for @reboot). When the arguments ask for the help or the version,
@@ -470,6 +548,18 @@ EMSCRIPTEN_KEEPALIVE const char* lintkeeper_audit(const char* text, std::size_t 
                                                   const char* args, std::size_t args_size) {
   using namespace lintkeeper;
   last_answer = audit({text, text_size}, unpack_arguments({args, args_size}));
+  return last_answer.c_str();
+}
+
+// Runs lintkeeper-audit as lintkeeper_audit does, and returns the crontab with the edits of
+// its safe fixes made, as lintkeeper-audit --fix makes them: {"status":N,"stderr":"...",
+// "edits":N,"text":"...","bytes":[]}, the number of edits made and the text after them; when
+// that text is not UTF-8, "text" is null and "bytes" holds each of its bytes, as a number.
+// With no safe fix, or when the audit does not run, the text is the crontab as given.
+EMSCRIPTEN_KEEPALIVE const char* lintkeeper_fix(const char* text, std::size_t text_size,
+                                                const char* args, std::size_t args_size) {
+  using namespace lintkeeper;
+  last_answer = fixed({text, text_size}, unpack_arguments({args, args_size}));
   return last_answer.c_str();
 }
 

@@ -295,7 +295,7 @@ async function jobsSection(page) {
   await idle(page);
   await page.waitForSelector('#jobs[aria-busy="false"]');
   return page.$eval('#jobs', (box) => {
-    const jobs = [...box.querySelectorAll('li.job')];
+    const jobs = [...box.querySelectorAll('.job')];
     if (jobs.length === 0) return {words: box.textContent, jobs: [], runs: []};
     return {
       jobs: jobs.map((job) => ({line: Number(job.querySelector('[data-line]').dataset.line),
@@ -533,6 +533,23 @@ async function testModule(page) {
     JSON.stringify([2, "error: invalid value 'Europe/Berlin' for '--time-zone <ZONE>': " +
       '/usr/share/zoneinfo/Europe/Berlin: No such file or directory']));
 
+  // The audit's findings carry their fixes as lintkeeper-audit's JSON report has them, and
+  // lintkeeper_fix makes the safe ones.
+  const fixArgs = ['-w', 'root', 'crontab'];
+  const withFixes = `${FIXABLE}0 3 * * * root echo 50%\n`;
+  const nativeFixes = JSON.parse(runNative('lintkeeper-audit', ['--format', 'json', ...fixArgs],
+    Buffer.from(withFixes)).stdout).files.flatMap((file) => file.findings)
+    .map((f) => [f.line ?? 0, f.kind, f.fix]);
+  check('the native fixes, safe and unsafe', JSON.stringify(nativeFixes).includes('"unsafe"') &&
+    JSON.stringify(nativeFixes).includes('"safe"'), JSON.stringify(nativeFixes));
+  checkEqual("the audit's fixes through the module", JSON.stringify((await callModule(page,
+    '_lintkeeper_audit', fixArgs, withFixes)).findings.map((f) => [f.line, f.kind, f.fix])),
+  JSON.stringify(nativeFixes));
+  checkEqual('the safe fixes made by the module',
+    JSON.stringify(await callModule(page, '_lintkeeper_fix', fixArgs, withFixes)),
+    JSON.stringify({status: 2, stderr: '', edits: 2,
+      text: `${FIXED}0 3 * * * root echo 50%\n`, bytes: []}));
+
   for (const [program, name] of [['lintkeeper', '_lintkeeper_check'],
     ['lintkeeper-audit', '_lintkeeper_audit']]) {
     for (const args of [['--help'], ['-h'], ['--version']]) {
@@ -571,6 +588,86 @@ async function testOpenFiles(page, tmp) {
   }, dropped);
   await page.waitForFunction(() => document.getElementById('file-name').value === 'dropped.cron');
   await compareWithNative(page, 'dropped file', ['-n'], Buffer.from(dropped), 'dropped.cron');
+}
+
+// A crontab with a carriage return and a no-break space between two fields, each with a safe
+// fix, and what the safe fixes make of it.
+const FIXABLE = '0 1 * * * root /bin/x\r\n0\u00a02 * * * root /bin/y\n';
+const FIXED = '0 1 * * * root /bin/x\n0 2 * * * root /bin/y\n';
+
+// The fixes of the audit's findings as the page lists them, once the audit is shown.
+async function fixesSection(page) {
+  await idle(page);
+  await page.waitForSelector('#fixes[aria-busy="false"]');
+  return page.$eval('#fixes', (box) => {
+    const items = [...box.querySelectorAll('li')].map((li) => li.textContent);
+    return items.length ? items : [box.textContent];
+  });
+}
+
+const applyDisabled = (page) => page.$eval('#apply-fixes', (button) => button.disabled);
+
+// The button makes the safe fixes in the editor, in the bytes of a file as opened, and the
+// checks run again on the text fixed; it is disabled when no safe fix is left.
+async function testFixes(page, tmp) {
+  const folder = path.join(tmp, 'fixes');
+  fs.mkdirSync(folder);
+  fs.writeFileSync(path.join(folder, 'crontab'), FIXABLE);
+  await setOptions(page, ['-w', 'root'], 'other');
+  await (await page.$('#file')).uploadFile(path.join(folder, 'crontab'));
+  await page.waitForFunction(() => document.getElementById('file-name').value === 'crontab');
+  checkEqual('the fixes listed', JSON.stringify(await fixesSection(page)), JSON.stringify([
+    'line 1 CARRIAGE_RETURN Cron keeps the carriage return at the end of this line: the command ' +
+      'ends in it. Safe fix: Remove the carriage return',
+    'line 2 CRON_REJECTS Cron refuses this line: bad day-of-week. Safe fix: Part the fields ' +
+      'with spaces']));
+  checkEqual('the button with safe fixes to make', await applyDisabled(page), false);
+  await page.click('#apply-fixes');
+  await page.waitForFunction(() => !document.getElementById('crontab').value.includes('\u00a0'));
+  checkEqual('the editor after the safe fixes', await page.$eval('#crontab', (e) => e.value),
+    FIXED);
+  check('the text fixed is checked as the editor holds it',
+    await page.$eval('#bytes-note', (e) => e.hidden));
+  await compareWithNative(page, 'the crontab fixed', ['-w', 'root'], Buffer.from(FIXED));
+  checkEqual('no fix after the safe fixes', JSON.stringify(await fixesSection(page)),
+    JSON.stringify(['No finding of the audit has a fix.']));
+  const zone = await page.$eval('#time-zone', (e) => e.value);
+  checkEqual('the findings fixed are gone', JSON.stringify(await cronSection(page)),
+    JSON.stringify(nativeCron(['-w', 'root'], Buffer.from(FIXED), zone)));
+  checkEqual('the edits made', await page.$eval('#fix-state', (e) => e.textContent),
+    'Made 2 edits.');
+  checkEqual('the button without a safe fix', await applyDisabled(page), true);
+
+  // An unsafe fix is shown, and not made: the button stays disabled. busybox takes a % as it
+  // is, and has no fix for it.
+  await setOptions(page, ['-u', '-w', 'root'], 'crontab');
+  await typeCrontab(page, '0 1 * * * echo 50%\n');
+  checkEqual('an unsafe fix listed', JSON.stringify(await fixesSection(page)), JSON.stringify([
+    'line 1 BARE_PERCENT A bare % is a line break in crontab and is commonly not intended. ' +
+      'Unsafe fix: Escape each bare % as \\%']));
+  checkEqual('the button with only an unsafe fix', await applyDisabled(page), true);
+  await page.select('#cron-name', 'busybox');
+  checkEqual('no fix of a % for busybox', JSON.stringify(await fixesSection(page)),
+    JSON.stringify(['No finding of the audit has a fix.']));
+  await page.select('#cron-name', 'debian');
+  await setOptions(page, ['-w', 'root'], 'crontab');
+
+  // Bytes that are not UTF-8 stay as they are: the file is still checked byte for byte.
+  const latin1 = Buffer.from('0 1 * * * root /bin/x\r\n# caf\xe9\n', 'latin1');
+  fs.writeFileSync(path.join(folder, 'latin1'), latin1);
+  await (await page.$('#file')).uploadFile(path.join(folder, 'latin1'));
+  await page.waitForFunction(() => document.getElementById('file-name').value === 'latin1');
+  await fixesSection(page);
+  await page.click('#apply-fixes');
+  await page.waitForFunction(() => document.getElementById('fix-state').textContent !== '');
+  const fixed = Buffer.from('0 1 * * * root /bin/x\n# caf\xe9\n', 'latin1');
+  await compareWithNative(page, 'the fixes of a file that is not UTF-8', ['-w', 'root'], fixed,
+    'latin1');
+  check('a file not UTF-8 is still checked as opened after its fixes',
+    await page.$eval('#bytes-note', (e) => !e.hidden));
+  checkEqual('the carriage return of a file not UTF-8 is gone',
+    JSON.stringify(await cronSection(page)),
+    JSON.stringify(nativeCron(['-w', 'root'], fixed, zone)));
 }
 
 // The share link carries the crontab and the options; another page opened on it shows the same.
@@ -756,6 +853,7 @@ try {
   await testJobs(page);
   await testZoneFallback(browser, url);
   await testOpenFiles(page, tmp);
+  await testFixes(page, tmp);
   await testShare(browser, page, url);
   await testKeyboard(page);
   await screenshots(page);
