@@ -13,6 +13,9 @@ For each case, in a folder of its own:
   5. the cron takes `after`: Debian's `crontab -n` accepts it (when it runs here), and every
      line of it is one that cronie accepted or that busybox's crond loaded as a job, as the
      recorded tables of ORACLES_DIR (cronie/user-lines.tsv, busybox/lines.tsv) say.
+Then files that --fix must leave alone, on this machine's disk: one with two hard links, one in
+a folder mounted read-only (in a private mount namespace, when it can be made here): each is
+left as it was, with a message and exit status 2.
 With --update, `after` is written from what --fix made: review it before committing.
 """
 
@@ -158,6 +161,43 @@ def cron_takes(cron, after, path, oracles, notes):
             if line and line not in taken]
 
 
+REFUSED = "0 1 * * * /bin/backup\r\n".encode()
+
+
+def check_refusals(binary, notes):
+    """Why --fix did not leave alone the files it must, or nothing."""
+    problems = []
+    with tempfile.TemporaryDirectory() as work:
+        folder = os.path.join(work, "d")
+        os.mkdir(folder)
+        path = os.path.join(folder, NAME)
+        with open(path, "wb") as f:
+            f.write(REFUSED)
+        cases = [("hard links", [binary, "--fix", "--cron", "debian", "--user", "d/" + NAME],
+                  "it has 2 hard links, which writing it anew would part")]
+        if os.geteuid() == 0 and shutil.which("unshare"):
+            mount = "mount --bind d d && mount -o remount,bind,ro d && exec \"$@\""
+            cases.append(("read-only folder",
+                          ["unshare", "-m", "sh", "-c", mount, "sh", binary, "--fix", "--cron",
+                           "debian", "--user", "d/" + NAME],
+                          "can not write it anew beside it: Read-only file system (os error 30)"))
+        else:
+            notes.add("not root or no unshare: no fix in a read-only folder was tried")
+        for name, command, why in cases:
+            if name == "hard links":
+                os.link(path, os.path.join(work, "other"))
+            result = run(command, work)
+            if name == "hard links":
+                os.unlink(os.path.join(work, "other"))
+            with open(path, "rb") as f:
+                content = f.read()
+            message = f"error: can not fix d/{NAME}: {why}\n".encode()
+            if result.returncode != 2 or message not in result.stderr or content != REFUSED:
+                problems.append(f"{name}: status {result.returncode}, {result.stderr!r}, "
+                                f"file {content!r}")
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--update", action="store_true")
@@ -175,9 +215,14 @@ def main():
         for problem in problems:
             print(f"  {problem}")
         failures += bool(problems)
+    problems = check_refusals(options.binary, notes)
+    print(f"{'FAIL' if problems else 'ok  '} files left alone")
+    for problem in problems:
+        print(f"  {problem}")
+    failures += bool(problems)
     for note in sorted(notes):
         print(f"note: {note}")
-    print(f"{len(names) - failures} passed, {failures} failed")
+    print(f"{len(names) + 1 - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 

@@ -134,6 +134,20 @@ std::string unified_diff(std::string_view path, std::string_view before,
     const std::string made = apply_edits(before.substr(from, to - from), local);
     Change change{first, end_line, {}};
     for (std::string_view line : lines_of(made)) change.new_lines.emplace_back(line);
+    // Lines the edits leave as they were are context, not change.
+    std::size_t same = 0;
+    while (change.first + same < change.last && same < change.new_lines.size() &&
+           lines[change.first + same] == change.new_lines[same]) {
+      ++same;
+    }
+    change.first += same;
+    change.new_lines.erase(change.new_lines.begin(),
+                           change.new_lines.begin() + static_cast<std::ptrdiff_t>(same));
+    while (change.last > change.first && !change.new_lines.empty() &&
+           lines[change.last - 1] == change.new_lines.back()) {
+      --change.last;
+      change.new_lines.pop_back();
+    }
     changes.push_back(std::move(change));
     i = j;
   }
