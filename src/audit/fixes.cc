@@ -168,19 +168,6 @@ bool has_kind(std::span<const Finding> findings, MessageKind kind) {
                      [kind](const Finding& f) { return f.kind == kind; });
 }
 
-// raw with the edits made, each given in bytes of raw, none overlapping, in order.
-std::string edited(std::string_view raw, const Edits& edits) {
-  std::string out;
-  std::size_t at = 0;
-  for (const Edit& e : edits) {
-    out.append(raw.substr(at, e.begin - at));
-    out += e.text;
-    at = e.end;
-  }
-  out.append(raw.substr(at));
-  return out;
-}
-
 // Whether the lines of the fixed text are rid of the finding, as lintkeeper checks them and
 // as the cron reads them, with no finding of lintkeeper's that the line did not have.
 bool fixes_it(const LineFixContext& context, MessageKind kind, std::span<const Finding> before,
@@ -229,7 +216,7 @@ void fix_line(const LineFixContext& context, std::uint64_t number, std::uint64_t
   for (const LineFixer& fixer : LINE_FIXERS) {
     if (!has_kind(found.all(), fixer.kind)) continue;
     Edits edits = fixer.edits(raw, line, cron);
-    if (edits.empty() || !fixes_it(context, fixer.kind, found.all(), edited(raw, edits))) {
+    if (edits.empty() || !fixes_it(context, fixer.kind, found.all(), apply_edits(raw, edits))) {
       continue;
     }
     place(edits, number, offset, raw);

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "base/chars.h"
+#include "cron/c_numbers.h"
 #include "fields/time_fields.h"
 
 namespace lintkeeper {
@@ -137,39 +138,12 @@ class CronChars {
   bool last_;
 };
 
-// A number as cron converts it: a long, which stops growing at its largest value, then kept
-// in its low 32 bits as an int. So 4294967296 is 0 and 4294967295 is -1.
-std::int32_t cron_int(std::string_view digits) {
-  constexpr std::uint64_t kLongMax = std::numeric_limits<std::int64_t>::max();
-  std::uint64_t value = 0;
-  for (const char c : digits) {
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    value = value > (kLongMax - digit) / 10 ? kLongMax : value * 10 + digit;
-  }
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
-
-bool all_digits(std::string_view token) {
-  for (const char c : token) {
-    if (!is_digit(c)) return false;
-  }
-  return true;
-}
-
-bool same_name(std::string_view token, std::string_view name) {
-  if (token.size() != name.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (ascii_lower(token[i]) != name[i]) return false;
-  }
-  return true;
-}
-
 // A number or name: the letters and digits from here, at most CRON_MAX_TOKEN of them.
 std::optional<std::int32_t> read_value(CronChars& in, const CronField& field) {
   const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
   if (token.empty() || token.size() > CRON_MAX_TOKEN) return std::nullopt;
   if (all_digits(token)) {
-    const std::int32_t value = cron_int(token);
+    const std::int32_t value = long_as_int(token);
     if (value < field.min || value > field.max) return std::nullopt;
     return value;
   }
@@ -186,7 +160,7 @@ std::optional<std::int32_t> read_step(CronChars& in, std::int32_t low, std::int3
   in.next();
   const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
   if (token.empty() || token.size() > CRON_MAX_TOKEN || !all_digits(token)) return std::nullopt;
-  const std::int32_t step = cron_int(token);
+  const std::int32_t step = long_as_int(token);
   if (step <= 0) return std::nullopt;
   if (low <= high && step > std::numeric_limits<std::int32_t>::max() - low) return std::nullopt;
   return step;

@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include "base/chars.h"
+#include "cron/c_numbers.h"
 #include "fields/time_fields.h"
 
 namespace lintkeeper {
@@ -101,41 +102,12 @@ bool item_ends(const Chars& in) {
   return c == ',' || c == '\n' || is_ascii_blank(c);
 }
 
-// A number as cronie converts it: a long, which stops growing at its largest value, then kept
-// in its low 32 bits as an int. So 4294967296 is 0 and 99999999999999999999 is -1: the table
-// loads 32-6418334732956993616874125 in the minutes (32 to -1 runs backwards) and refuses
-// 99999999999999999999-52 (-1 to 52 does not).
-std::int32_t cronie_int(std::string_view digits) {
-  constexpr std::uint64_t kLongMax = std::numeric_limits<std::int64_t>::max();
-  std::uint64_t value = 0;
-  for (const char c : digits) {
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    value = value > (kLongMax - digit) / 10 ? kLongMax : value * 10 + digit;
-  }
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
-
-bool all_digits(std::string_view token) {
-  for (const char c : token) {
-    if (!is_ascii_digit(c)) return false;
-  }
-  return true;
-}
-
-bool same_name(std::string_view token, std::string_view name) {
-  if (token.size() != name.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (ascii_lower(token[i]) != name[i]) return false;
-  }
-  return true;
-}
-
 // A number or a name: the letters and digits from here, unchecked against the field's limits
 // (a range checks the values it counts). The tables show no limit on the number of digits.
 std::optional<std::int32_t> read_value(Chars& in, const CronieField& field) {
   const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
   if (token.empty()) return std::nullopt;
-  if (all_digits(token)) return cronie_int(token);
+  if (all_digits(token)) return long_as_int(token);
   for (std::size_t i = 0; i < field.names.size(); ++i) {
     if (same_name(token, field.names[i])) return field.min + static_cast<std::int32_t>(i);
   }
@@ -185,7 +157,7 @@ bool read_step(Chars& in, const CronieField& field, std::int32_t low, std::int32
   in.next();
   const std::string_view token = in.take_until([](char c) { return !is_alnum(c); });
   if (token.empty() || !all_digits(token) || !item_ends(in)) return false;
-  const std::int32_t step = cronie_int(token);
+  const std::int32_t step = long_as_int(token);
   const std::int64_t span = std::max<std::int64_t>(std::int64_t{high} - low, 1);
   if (step > span && gathered.warning.empty()) {
     gathered.warning = fmt::format("Step size {} higher than possible maximum of {}", step, span);

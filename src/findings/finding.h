@@ -48,14 +48,28 @@ struct Fix {
   friend bool operator==(const Fix&, const Fix&) = default;
 };
 
+// text with the edits made: each is given in bytes of text, in order, none overlapping.
+inline std::string apply_edits(std::string_view text, const std::vector<Edit>& edits) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  for (const Edit& e : edits) {
+    out.append(text.substr(at, e.begin - at));
+    out += e.text;
+    at = e.end;
+  }
+  out.append(text.substr(at));
+  return out;
+}
+
 inline constexpr std::uint32_t kNoFix = 0xFFFFFFFF;
 
 // One finding. The text is owned by whatever holds the finding (a LineFindings, a store).
 struct Finding {
   std::string_view text;
   MessageKind kind;
-  std::uint32_t fix = kNoFix;  // its fix, in the table of whatever holds it, or kNoFix
   std::uint64_t line = 0;      // the line it is on or concerns; 0 for the file as a whole
+  std::uint32_t fix = kNoFix;  // its fix, in the table of whatever holds it, or kNoFix
 
   Severity severity() const { return severity_of(kind); }
 };
@@ -150,7 +164,7 @@ class LineFindings {
     char* const start = text_room(size);
     char* p = start;
     ((p = append_part(p, parts)), ...);
-    findings_.push_back({{start, size}, kind, kNoFix});
+    findings_.push_back({{start, size}, kind});
   }
   static char* append_part(char* p, std::string_view part) {
     if (!part.empty()) std::memcpy(p, part.data(), part.size());

@@ -128,8 +128,7 @@ bool LineStore::Cursor::next(LineRecord& record) {
   p = get_varint(p, count);
   findings_.clear();
   for (std::uint64_t i = 0; i < count; ++i) {
-    Finding f{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++)), kNoFix,
-              record.number};
+    Finding f{{}, static_cast<MessageKind>(static_cast<unsigned char>(*p++)), record.number};
     p = get_text(p, f.text);
     std::uint64_t fix = 0;
     p = get_varint(p, fix);

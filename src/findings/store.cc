@@ -119,7 +119,7 @@ void FindingStore::finish_line(std::uint64_t number, std::string_view text,
 
 void FindingStore::keep_file(MessageKind kind, std::uint64_t line, std::string_view text) {
   if (switched_off_.test(static_cast<std::size_t>(kind))) return;
-  const Finding finding{file_texts_.emplace_back(text), kind, kNoFix, line};
+  const Finding finding{file_texts_.emplace_back(text), kind, line};
   file_findings_.push_back(finding);
   counts_.count(finding.severity());
   if (live_ != nullptr) live_->file_finding(finding);

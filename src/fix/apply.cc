@@ -40,19 +40,6 @@ std::vector<Edit> edits_to_make(const AuditedFile& file, bool unsafe) {
   return edits;
 }
 
-std::string apply_edits(std::string_view text, const std::vector<Edit>& edits) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t at = 0;
-  for (const Edit& e : edits) {
-    out.append(text.substr(at, e.begin - at));
-    out += e.text;
-    at = e.end;
-  }
-  out.append(text.substr(at));
-  return out;
-}
-
 namespace {
 
 constexpr std::size_t kContext = 3;

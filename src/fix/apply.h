@@ -16,9 +16,6 @@ struct AuditedFile;
 // with its whole fix: a second run makes it, against the text fixed.
 std::vector<Edit> edits_to_make(const AuditedFile& file, bool unsafe);
 
-// text with the edits made: each is given in bytes of text, in order, none overlapping.
-std::string apply_edits(std::string_view text, const std::vector<Edit>& edits);
-
 // The unified diff that the edits make of before, with three lines of context, for a file at
 // path (relative, as git apply and patch -p1 take it from the working directory: "a/PATH" and
 // "b/PATH"). Empty when there are no edits.

@@ -55,6 +55,9 @@ void write_code_quality(const Audit& audit, Output& out);
 // A finding's fix as the JSON report has it: {"safety", "description", "edits": [{"line",
 // "start", "end", "text"}], "command"}, or null for none.
 void write_fix(JsonWriter& json, const Fix* fix);
+// The members "time_zone" (the daemon's zone and why) and "jobs" (each job with its next
+// runs), as the JSON report has them with --next.
+void write_jobs(JsonWriter& json, const Audit& audit);
 
 // A path as the reports for tools name it: as given, or relative to the root of a host audit
 // ("." for the root itself).

@@ -188,7 +188,9 @@ void write_cron(JsonWriter& json, const Audit& audit) {
   });
 }
 
-// The daemon's zone and the jobs with their next runs.
+
+}  // namespace
+
 void write_jobs(JsonWriter& json, const Audit& audit) {
   json.key("time_zone").object([&] {
     json.key("name").value(audit.time_zone);
@@ -216,8 +218,6 @@ void write_jobs(JsonWriter& json, const Audit& audit) {
     }
   });
 }
-
-}  // namespace
 
 void write_json(const Audit& audit, const ReportSettings& settings, Output& out) {
   JsonWriter json(out);

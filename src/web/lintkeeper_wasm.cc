@@ -328,36 +328,6 @@ std::string set_zone(std::string_view name, std::string_view bytes) {
   return std::string(text.contents());
 }
 
-// "time_zone": the daemon's zone and why, and "jobs": each job with its next runs, as
-// lintkeeper-audit's JSON report has them.
-void write_jobs(JsonWriter& json, const Audit& audit) {
-  json.key("time_zone").object([&] {
-    json.key("name").value(audit.time_zone);
-    json.key("why").value(audit.time_zone_why);
-  });
-  json.key("jobs").array([&] {
-    for (const AuditedJob& job : audit.jobs) {
-      json.object([&] {
-        json.key("path").value(lossy_utf8(report_path(audit, audit.files[job.file])));
-        json.key("line").value(job.line);
-        json.key("user");
-        if (job.user) {
-          json.value(*job.user);
-        } else {
-          json.null();
-        }
-        json.key("command").value(job.command);
-        json.key("schedule").value(job.schedule);
-        json.key("description").value(job.description);
-        json.key("time_zone").value(job.time_zone);
-        json.key("next").array([&] {
-          for (const JobRun& run : job.next) json.value(format_rfc3339(run.at, run.offset));
-        });
-      });
-    }
-  });
-}
-
 // An audit's finding: a FINDING as lintkeeper_check's, with "fix" as lintkeeper-audit's JSON
 // report has it.
 void write_audit_finding(JsonWriter& json, const ReportedFinding& f) {
