@@ -409,8 +409,9 @@ class Auditor {
       file.size = verdicts.size;
       file.hash = verdicts.hash;
       if (verdicts.last_line != 0) {
-        store.fix_file_finding(MessageKind::MISSING_NEWLINE,
-                               missing_newline_fix(verdicts.last_line, verdicts.last_offset, verdicts.last_raw));
+        store.fix_file_finding(
+            MessageKind::MISSING_NEWLINE,
+            missing_newline_fix(verdicts.last_line, verdicts.last_offset, verdicts.last_raw));
       }
       if (const std::optional<Skip> s = length_rule(cron_, verdicts.line_feeds)) skip(*s);
       if (verdicts.first_unread > 0) {
@@ -448,9 +449,9 @@ class Auditor {
       if (const auto finding = run_parts_finding(entry, cron_.run_parts)) {
         file.findings->add_file(finding->first, "{}", finding->second);
         const std::string path = on_host(file.path);
-        if (std::optional<Fix> fix =
-                repair_fix(finding->first, cron_,
-                           {path, path, false, {}, cron_.run_parts == RunPartsNames::PortableAndDot})) {
+        if (std::optional<Fix> fix = repair_fix(
+                finding->first, cron_,
+                {path, path, false, {}, cron_.run_parts == RunPartsNames::PortableAndDot})) {
           file.findings->fix_file_finding(finding->first, std::move(*fix));
         }
       }

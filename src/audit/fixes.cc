@@ -9,11 +9,11 @@
 #include <fmt/format.h>
 
 #include "audit/line_rules.h"
-#include "cron/cron_reading.h"
 #include "base/chars.h"
 #include "base/escape.h"
 #include "base/unicode.h"
 #include "checks/check_line.h"
+#include "cron/cron_reading.h"
 #include "fields/time_fields.h"
 #include "grammar/parse_line.h"
 
@@ -148,8 +148,7 @@ Edits user_column(std::string_view raw, const CrontabLine& line, const CronReadi
 }
 
 constexpr auto LINE_FIXERS = std::to_array<LineFixer>({
-    {MessageKind::CARRIAGE_RETURN, FixSafety::Safe, "Remove the carriage return",
-     carriage_return},
+    {MessageKind::CARRIAGE_RETURN, FixSafety::Safe, "Remove the carriage return", carriage_return},
     {MessageKind::QUOTE_VALUES, FixSafety::Safe, "Write the empty value as \"\"", empty_value},
     {MessageKind::CRON_REJECTS, FixSafety::Safe, "Part the fields with spaces", field_spaces},
     {MessageKind::CRON_REJECTS, FixSafety::Safe, "Add the line feed", missing_line_feed},
@@ -220,7 +219,8 @@ void fix_line(const LineFixContext& context, std::uint64_t number, std::uint64_t
       continue;
     }
     place(edits, number, offset, raw);
-    found.fix_last(fixer.kind, {fixer.safety, std::string(fixer.description), std::move(edits), {}});
+    found.fix_last(fixer.kind,
+                   {fixer.safety, std::string(fixer.description), std::move(edits), {}});
   }
 }
 
@@ -251,27 +251,37 @@ std::optional<Fix> repair_fix(MessageKind kind, const CronInfo& cron, const File
   switch (kind) {
     case MessageKind::FILE_MODE:
       if (file.spool) {
-        return Fix{FixSafety::Safe, "Give it the mode of a crontab of the spool", {},
+        return Fix{FixSafety::Safe,
+                   "Give it the mode of a crontab of the spool",
+                   {},
                    fmt::format("chmod 0600 {}", path)};
       }
-      return Fix{FixSafety::Safe, "Let only its owner write it", {},
-                 fmt::format("chmod go-w {}", path)};
+      return Fix{
+          FixSafety::Safe, "Let only its owner write it", {}, fmt::format("chmod go-w {}", path)};
     case MessageKind::FILE_OWNER: {
       const std::string owner =
           file.spool && cron.spool.owner_is_user ? shell_quoted(file.user) : std::string("root");
       if (file.target != file.path) {
-        return Fix{FixSafety::Safe, "Give the link and its file to root", {},
+        return Fix{FixSafety::Safe,
+                   "Give the link and its file to root",
+                   {},
                    fmt::format("chown -h root {} && chown root {}", path, path_word(file.target))};
       }
-      return Fix{FixSafety::Safe, fmt::format("Give it to {}", owner), {},
+      return Fix{FixSafety::Safe,
+                 fmt::format("Give it to {}", owner),
+                 {},
                  fmt::format("chown {} {}", owner, path)};
     }
     case MessageKind::FILE_LINKS:
-      return Fix{FixSafety::Safe, "Make it a file of its own", {},
+      return Fix{FixSafety::Safe,
+                 "Make it a file of its own",
+                 {},
                  fmt::format("cp -p {0} {0}.new && mv {0}.new {0}", path)};
     case MessageKind::FILE_NAME:
     case MessageKind::RUN_PARTS_NAME:
-      return Fix{FixSafety::Unsafe, "Rename it", {},
+      return Fix{FixSafety::Unsafe,
+                 "Rename it",
+                 {},
                  fmt::format("mv {} {}", path,
                              path_word(renamed(file.path, kind == MessageKind::RUN_PARTS_NAME &&
                                                               file.dot_allowed)))};

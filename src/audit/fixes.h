@@ -45,8 +45,8 @@ Fix missing_newline_fix(std::uint64_t line, std::uint64_t offset, std::string_vi
 struct FileRepair {
   std::string_view path;
   std::string_view target;
-  bool spool = false;     // a crontab of the spool, else a system crontab or a script
-  std::string_view user;  // of a spool crontab: its user
+  bool spool = false;        // a crontab of the spool, else a system crontab or a script
+  std::string_view user;     // of a spool crontab: its user
   bool dot_allowed = false;  // in the names run-parts runs
 };
 

@@ -174,8 +174,8 @@ void AuditLines::line(std::uint64_t number, std::string_view raw, const CrontabL
         } else {
           found.add(
               MessageKind::VARIABLE_IGNORED,
-              "{} sets {} to {}: the value ends at the first blank after the \"=\".",
-              cron_.speaker, cron.name,
+              "{} sets {} to {}: the value ends at the first blank after the \"=\".", cron_.speaker,
+              cron.name,
               cron.command.empty() ? std::string("nothing") : fmt::format("`{}`", cron.command));
         }
       } else if (!cron_.zone_variable.empty() && cron.name == cron_.zone_variable) {

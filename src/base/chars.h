@@ -20,7 +20,9 @@ constexpr bool is_ascii_digit(char c) { return static_cast<unsigned char>(c - '0
 constexpr bool is_ascii_letter(char c) {
   return static_cast<unsigned char>((c | 0x20) - 'a') <= 'z' - 'a';
 }
-constexpr char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; }
+constexpr char ascii_lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
+}
 // The blanks that part a crontab's fields: space and tab.
 constexpr bool is_ascii_blank(char c) { return c == ' ' || c == '\t'; }
 

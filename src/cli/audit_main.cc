@@ -72,8 +72,7 @@ int main(int argc, char** argv) {
       out.write(fixed.diff);
       out.flush();
       if (out.error() != 0) {
-        err.print("error: can not write the diff to standard output: {}\n",
-                  os_error(out.error()));
+        err.print("error: can not write the diff to standard output: {}\n", os_error(out.error()));
         return 2;
       }
       return refused ? 2 : fixed.diff.empty() ? 0 : 1;

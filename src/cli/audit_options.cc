@@ -221,8 +221,7 @@ std::optional<std::string> prepare_audit(AuditArgs& args, FileSystem& fs, std::i
   args.audit.now = args.now.value_or(now);
   if (tz != nullptr) args.audit.tz = std::string(tz);
   if (args.diff && args.fix) {
-    return error_text(text_of(AUDIT_COMMAND),
-                      "the argument '--diff' cannot be used with '--fix'");
+    return error_text(text_of(AUDIT_COMMAND), "the argument '--diff' cannot be used with '--fix'");
   }
   if (args.unsafe_fixes && !args.diff && !args.fix) {
     return error_text(text_of(AUDIT_COMMAND),

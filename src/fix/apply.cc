@@ -82,7 +82,8 @@ std::string unified_diff(std::string_view path, std::string_view before,
   if (edits.empty()) return {};
   const std::vector<std::string_view> lines = lines_of(before);
   std::vector<std::size_t> starts;
-  for (std::string_view line : lines) starts.push_back(static_cast<std::size_t>(line.data() - before.data()));
+  for (std::string_view line : lines)
+    starts.push_back(static_cast<std::size_t>(line.data() - before.data()));
   // The line that holds a byte: the end of the text is in its last line when that has no line
   // feed, else in the line after the last.
   const auto line_at = [&](std::size_t offset) {
@@ -100,18 +101,18 @@ std::string unified_diff(std::string_view path, std::string_view before,
   std::vector<Change> changes;
   for (std::size_t i = 0; i < edits.size();) {
     const std::size_t first = line_at(edits[i].begin);
-    std::size_t last = std::max(first, line_at(edits[i].end > edits[i].begin ? edits[i].end - 1
-                                                                             : edits[i].begin));
+    std::size_t last =
+        std::max(first, line_at(edits[i].end > edits[i].begin ? edits[i].end - 1 : edits[i].begin));
     std::size_t j = i + 1;
     while (j < edits.size() && line_at(edits[j].begin) <= last + 1) {
-      last = std::max(last, line_at(edits[j].end > edits[j].begin ? edits[j].end - 1
-                                                                  : edits[j].begin));
+      last = std::max(last,
+                      line_at(edits[j].end > edits[j].begin ? edits[j].end - 1 : edits[j].begin));
       ++j;
     }
     const std::size_t end_line = std::min(last + 1, lines.size());
     const std::size_t from = first < lines.size() ? starts[first] : before.size();
-    const std::size_t to = end_line > first ? starts[end_line - 1] + lines[end_line - 1].size()
-                                            : from;
+    const std::size_t to =
+        end_line > first ? starts[end_line - 1] + lines[end_line - 1].size() : from;
     std::vector<Edit> local(edits.begin() + static_cast<std::ptrdiff_t>(i),
                             edits.begin() + static_cast<std::ptrdiff_t>(j));
     for (Edit& e : local) {
@@ -162,7 +163,8 @@ std::string unified_diff(std::string_view path, std::string_view before,
                static_cast<std::ptrdiff_t>(changes[k].last - changes[k].first);
     }
     for (; at < last; ++at, ++old_count, ++new_count) add_line(body, ' ', lines[at]);
-    const std::size_t new_first = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(first) + shift);
+    const std::size_t new_first =
+        static_cast<std::size_t>(static_cast<std::ptrdiff_t>(first) + shift);
     out += fmt::format("@@ -{} +{} @@\n", hunk_range(first, old_count),
                        hunk_range(new_first, new_count));
     out += body;

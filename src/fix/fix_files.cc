@@ -109,9 +109,8 @@ FixResult fix_files(const Audit& audit, FileSystem& fs, const FixRequest& reques
     ++result.files;
     for_each_finding(file, [&](const ReportedFinding& f) {
       if (f.fix == nullptr || f.fix->edits.empty()) return;
-      const bool in = std::any_of(edits.begin(), edits.end(), [&](const Edit& e) {
-        return e == f.fix->edits.front();
-      });
+      const bool in = std::any_of(edits.begin(), edits.end(),
+                                  [&](const Edit& e) { return e == f.fix->edits.front(); });
       if (in) ++result.findings;
     });
   }

@@ -20,7 +20,7 @@ struct FixRequest {
 };
 
 struct FixResult {
-  std::string diff;                  // the unified diff of every file, in the audit's order
+  std::string diff;                   // the unified diff of every file, in the audit's order
   std::vector<std::string> refusals;  // "can not fix PATH: why", for each file left alone
   std::vector<std::string> commands;  // the fixes that no edit makes, to run by hand
   std::size_t findings = 0;           // the findings fixed (or, without write, to fix)

@@ -19,7 +19,8 @@ constexpr const char* kPath = "/w/etc/cron.d/job";
 // A carriage return on lines 1 and 9, a no-break space on line 5: two hunks, the second
 // beyond the context of the first.
 constexpr std::string_view kCrontab =
-    "0 1 * * * root /bin/a\r\n# 2\n# 3\n# 4\n5\xC2\xA0" "5 * * * root /bin/e\n# 6\n# 7\n# 8\n"
+    "0 1 * * * root /bin/a\r\n# 2\n# 3\n# 4\n5\xC2\xA0"
+    "5 * * * root /bin/e\n# 6\n# 7\n# 8\n"
     "# 9\n# 10\n# 11\n# 12\n0 13 * * * root /bin/m\r\n";
 
 Audit audit_of(MemoryFileSystem& fs) {
@@ -40,7 +41,8 @@ TEST(FixFiles, DiffOfTheSafeFixesInHunks) {
             "-0 1 * * * root /bin/a\r\n"
             "+0 1 * * * root /bin/a\n"
             " # 2\n # 3\n # 4\n"
-            "-5\xC2\xA0" "5 * * * root /bin/e\n"
+            "-5\xC2\xA0"
+            "5 * * * root /bin/e\n"
             "+5 5 * * * root /bin/e\n"
             " # 6\n # 7\n # 8\n"
             "@@ -10,4 +10,4 @@\n"
@@ -60,8 +62,7 @@ TEST(UnifiedDiff, LinesAddedAndLastLine) {
     std::string_view diff;
   };
   const Case cases[] = {
-      {"a\nb", {{2, 3, 3, "\n"}},
-       "@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+b\n"},
+      {"a\nb", {{2, 3, 3, "\n"}}, "@@ -1,2 +1,2 @@\n a\n-b\n\\ No newline at end of file\n+b\n"},
       {"a\nb\nc\n", {{2, 2, 2, "# b\n"}}, "@@ -1,3 +1,4 @@\n a\n+# b\n b\n c\n"},
       {"a\nb\nc\n", {{2, 2, 4, ""}}, "@@ -1,3 +1,2 @@\n a\n-b\n c\n"},
       {"", {{1, 0, 0, "x\n"}}, "@@ -0,0 +1 @@\n+x\n"},
@@ -111,11 +112,17 @@ TEST(FixFiles, LeavesAlone) {
   };
   const std::string start = "can not fix /w/etc/cron.d/job: ";
   const Case cases[] = {
-      {"hard links", {}, [](MemoryFileSystem& fs) { fs.add_hard_link(kPath, "/w/other"); },
+      {"hard links",
+       {},
+       [](MemoryFileSystem& fs) { fs.add_hard_link(kPath, "/w/other"); },
        start + "it has 2 hard links, which writing it anew would part"},
-      {"changed", [](MemoryFileSystem& fs) { fs.add_file(kPath, "0 1 * * * root /bin/b\r\n"); },
-       {}, start + "it changed while it was read"},
-      {"read-only folder", {}, [](MemoryFileSystem& fs) { fs.set_read_only("/w/etc/cron.d"); },
+      {"changed",
+       [](MemoryFileSystem& fs) { fs.add_file(kPath, "0 1 * * * root /bin/b\r\n"); },
+       {},
+       start + "it changed while it was read"},
+      {"read-only folder",
+       {},
+       [](MemoryFileSystem& fs) { fs.set_read_only("/w/etc/cron.d"); },
        start + "can not write it anew beside it: Read-only file system (os error 30)"},
   };
   for (const Case& c : cases) {

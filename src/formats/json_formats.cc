@@ -188,7 +188,6 @@ void write_cron(JsonWriter& json, const Audit& audit) {
   });
 }
 
-
 }  // namespace
 
 void write_jobs(JsonWriter& json, const Audit& audit) {
