@@ -1,6 +1,6 @@
 # The Debian package of lintkeeper, built by CPack: `cpack -G DEB` in the build directory.
-# It holds what `cmake --install` installs (the programs lintkeeper and lintkeeper-audit, their man
-# pages, gzipped, and their bash completions) under /usr, and the Debian files of packaging/debian (copyright, changelog, lintian
+# It holds what `cmake --install` installs (the programs lintkeeper, lintkeeper-audit and
+# lintkeeper-lsp, their man pages, gzipped, and their bash completions) under /usr, and the Debian files of packaging/debian (copyright, changelog, lintian
 # overrides), which are in the install component `debian`. Included after every install() rule:
 # CPack packs the install components known when it is included.
 
@@ -24,7 +24,10 @@ the result, and it can write a JUnit XML report for CI servers.
 lintkeeper-audit checks a host's whole cron set-up the way Debian's cron and
 run-parts read it: crontabs that cron skips for their owner, mode or name,
 scripts that run-parts passes over, lines that make cron drop a whole file,
-and schedules that never fire.]])
+and schedules that never fire.
+
+lintkeeper-lsp is a language server (LSP) that gives an editor those findings
+as diagnostics while a crontab is typed, with their fixes as code actions.]])
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

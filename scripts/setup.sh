@@ -21,7 +21,9 @@ set -euo pipefail
 # formatted; python3-jsonschema validates the JSON and SARIF reports of lintkeeper-audit, and
 # npm installs the tools of tools/npm (the SARIF multitool) into tools/npm/node_modules;
 # emscripten builds the web page's WebAssembly module and chromium is the browser of its test
-# (scripts/web.sh), driven by puppeteer-core (which downloads no browser) from tests/web.
+# (scripts/web.sh), driven by puppeteer-core (which downloads no browser) from tests/web;
+# neovim's own client is the editor of lintkeeper-lsp's end-to-end test (tests/lsp), whose Node
+# client test runs on the npm packages of tests/lsp.
 readonly BUILD_PACKAGES=(
   cmake
   ninja-build
@@ -51,6 +53,7 @@ readonly TEST_PACKAGES=(
   npm
   emscripten
   chromium
+  neovim
 )
 
 build_only=false
@@ -128,6 +131,17 @@ install_web_test_packages() {
   fi
 }
 
+# The npm packages of lintkeeper-lsp's client test, again whenever its lock file changed.
+install_lsp_test_packages() {
+  local dir=$root/tests/lsp
+  [[ $dir/package-lock.json -nt $dir/node_modules/.package-lock.json ]] || return 0
+  echo "setup: installing the npm packages of tests/lsp"
+  if ! (cd "$dir" && npm ci --no-audit --no-fund >/dev/null 2>&1); then
+    echo "setup: npm ci in tests/lsp failed" >&2
+    exit 1
+  fi
+}
+
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [[ ${#missing[@]} -gt 0 ]]; then
   install_packages
@@ -135,3 +149,4 @@ fi
 $build_only && exit 0
 install_npm_tools
 install_web_test_packages
+install_lsp_test_packages

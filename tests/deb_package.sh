@@ -81,6 +81,8 @@ file_rows=(
   usr/bin/lintkeeper-audit
   usr/share/man/man1/lintkeeper-audit.1.gz
   usr/share/bash-completion/completions/lintkeeper-audit
+  usr/bin/lintkeeper-lsp
+  usr/share/man/man1/lintkeeper-lsp.1.gz
   usr/share/doc/lintkeeper/copyright
   usr/share/doc/lintkeeper/changelog.Debian.gz
   usr/share/lintian/overrides/lintkeeper
@@ -127,6 +129,10 @@ page_rows=(
   'lintkeeper-audit.1|^IGNORED_BY_CRON$'
   'lintkeeper-audit.1|^\.SH FILES$'
   'lintkeeper-audit.1|/var/spool/cron/crontabs'
+  'lintkeeper-lsp.1|^\.TH LINTKEEPER-LSP "1"'
+  'lintkeeper-lsp.1|^lintkeeper-lsp \\- language server of crontabs$'
+  'lintkeeper-lsp.1|^\.SH SETTINGS$'
+  'lintkeeper-lsp.1|textDocument/codeAction'
 )
 for row in "${page_rows[@]}"; do
   name=${row%%|*} pattern=${row#*|}
@@ -196,6 +202,7 @@ fi
 version_rows=(
   "lintkeeper|lintkeeper $version"
   "lintkeeper-audit|lintkeeper-audit $version"
+  "lintkeeper-lsp|lintkeeper-lsp $version"
 )
 for row in "${version_rows[@]}"; do
   name=${row%%|*} expected=${row#*|}

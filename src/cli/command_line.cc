@@ -63,6 +63,7 @@ std::string positional_synopsis(const CommandText& command) {
 }  // namespace
 
 std::string usage_line(const CommandText& command) {
+  if (command.positional_name.empty()) return fmt::format("Usage: {} [OPTIONS]", command.name);
   return fmt::format("Usage: {} [OPTIONS] {}", command.name, positional_synopsis(command));
 }
 
@@ -71,9 +72,11 @@ std::string help_text(const CommandText& command, bool long_form) {
   out += "\n\n";
   out += usage_line(command);
   out += "\n\n";
-  write_section(out, "Arguments", {{positional_synopsis(command), command.positional_help}},
-                long_form);
-  out += '\n';
+  if (!command.positional_name.empty()) {
+    write_section(out, "Arguments", {{positional_synopsis(command), command.positional_help}},
+                  long_form);
+    out += '\n';
+  }
   std::vector<HelpEntry> entries;
   for (const OptionText& o : command.options) {
     // An option without a short name keeps its long name in the column of the others.

@@ -36,7 +36,8 @@ struct Option {
   std::string_view short_doc = {};    // the short help, when it is not taken from doc
 };
 
-// The positional arguments: one required value, or any number of them.
+// The positional arguments: one required value, or any number of them; none for a name that
+// is empty (and many set).
 template <typename Args>
 struct Positional {
   std::string_view name;  // "CRONTAB"
@@ -154,7 +155,7 @@ class Parser {
   }
 
   void positional(std::string_view arg) {
-    if (!command_.positional.many && positionals_ > 0) {
+    if (command_.positional.name.empty() || (!command_.positional.many && positionals_ > 0)) {
       return fail(fmt::format("unexpected argument '{}' found", arg));
     }
     ++positionals_;

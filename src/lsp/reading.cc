@@ -84,7 +84,7 @@ DocumentReading reading_of_path(std::string_view path, std::optional<CronName> o
   if (const PlaceMatch* m = best(found, own)) {
     return {m->cron, flavor_of(cron_info(m->cron), m->kind) == CrontabFlavor::UserCrontab};
   }
-  if (is_edited_copy(path)) return {own, true};
+  if (is_edited_copy(path)) return {own, true, true};
   return {};
 }
 

@@ -14,6 +14,8 @@ namespace lintkeeper {
 struct DocumentReading {
   std::optional<CronName> cron;
   bool user = false;
+  // A copy that crontab -e opens, whose name is no crontab's: no finding about its name.
+  bool edit_copy = false;
   friend bool operator==(const DocumentReading&, const DocumentReading&) = default;
 };
 

@@ -7,23 +7,6 @@
 
 namespace lintkeeper {
 
-namespace {
-
-// The UTF-16 code units of the character of len bytes that decode_utf8 read as c.
-std::uint64_t units_of(char32_t c) { return c > 0xFFFF ? 2 : 1; }
-
-}  // namespace
-
-std::uint64_t utf16_length(std::string_view text) {
-  std::uint64_t units = 0;
-  for (std::size_t pos = 0; pos < text.size();) {
-    char32_t c = 0;
-    pos += decode_utf8(text, pos, c);
-    units += units_of(c);
-  }
-  return units;
-}
-
 DocumentText::DocumentText(std::string text) : text_(std::move(text)) {
   line_starts_.push_back(0);
   for (std::size_t i = 0; i < text_.size(); ++i) {
@@ -45,19 +28,18 @@ Position DocumentText::position_of(std::size_t offset) const {
   const auto line = static_cast<std::size_t>(after - line_starts_.begin()) - 1;
   const std::size_t start = line_starts_[line];
   const std::size_t end = std::min(offset, content_ends_[line]);
-  return {line, utf16_length(std::string_view(text_).substr(start, end - start))};
+  return {line, utf16_units(std::string_view(text_).substr(start, end - start))};
 }
 
 std::size_t DocumentText::offset_of(Position position) const {
   if (position.line >= line_starts_.size()) return text_.size();
   const auto line = static_cast<std::size_t>(position.line);
-  const std::string_view content =
-      std::string_view(text_).substr(0, content_ends_[line]);
+  const std::string_view content = std::string_view(text_).substr(0, content_ends_[line]);
   std::size_t pos = line_starts_[line];
   for (std::uint64_t units = 0; pos < content.size();) {
     char32_t c = 0;
     const std::size_t len = decode_utf8(content, pos, c);
-    units += units_of(c);
+    units += utf16_units(content.substr(pos, len));
     if (units > position.character) break;
     pos += len;
   }
@@ -72,7 +54,7 @@ TextEdit DocumentText::text_edit(ByteEdit edit) const {
   edit.begin = std::min(edit.begin, edit.end);
   if (splits_crlf(edit.begin)) {
     --edit.begin;
-    edit.text.insert(0, "\r");
+    edit.text = "\r" + edit.text;
   }
   if (splits_crlf(edit.end)) {
     ++edit.end;
@@ -96,7 +78,7 @@ std::uint64_t DocumentText::cron_line_at(std::size_t offset) const {
   return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(after - cron_starts_.begin()));
 }
 
-Range DocumentText::cron_line_range(std::uint64_t line) const {
+DocumentRange DocumentText::cron_line_range(std::uint64_t line) const {
   const std::size_t begin = cron_line_begin(line);
   std::size_t end = cron_line_end(line);
   if (end > begin && text_[end - 1] == '\n') --end;

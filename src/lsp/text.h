@@ -19,10 +19,10 @@ struct Position {
   friend bool operator==(const Position&, const Position&) = default;
 };
 
-struct Range {
+struct DocumentRange {
   Position start;
   Position end;
-  friend bool operator==(const Range&, const Range&) = default;
+  friend bool operator==(const DocumentRange&, const DocumentRange&) = default;
 };
 
 // A replacement of the bytes [begin, end) of the text.
@@ -34,17 +34,14 @@ struct ByteEdit {
 
 // The same edit in the protocol's terms.
 struct TextEdit {
-  Range range;
+  DocumentRange range;
   std::string text;
   friend bool operator==(const TextEdit&, const TextEdit&) = default;
 };
 
-// The UTF-16 code units of text: two for a character outside the Basic Multilingual Plane,
-// one for each other character and for each byte that is not UTF-8 (read as U+FFFD).
-std::uint64_t utf16_length(std::string_view text);
-
 class DocumentText {
  public:
+  DocumentText() : DocumentText(std::string()) {}
   explicit DocumentText(std::string text);
 
   const std::string& text() const { return text_; }
@@ -67,13 +64,13 @@ class DocumentText {
   // The line of the byte at offset; the last line for the end of the text.
   std::uint64_t cron_line_at(std::size_t offset) const;
   // The whole line without its line break ("\n" or "\r\n"), as the protocol counts it.
-  Range cron_line_range(std::uint64_t line) const;
+  DocumentRange cron_line_range(std::uint64_t line) const;
 
  private:
   std::string text_;
-  std::vector<std::size_t> line_starts_;    // of the protocol's lines
-  std::vector<std::size_t> content_ends_;   // of the protocol's lines, before their break
-  std::vector<std::size_t> cron_starts_;    // of cron's lines
+  std::vector<std::size_t> line_starts_;   // of the protocol's lines
+  std::vector<std::size_t> content_ends_;  // of the protocol's lines, before their break
+  std::vector<std::size_t> cron_starts_;   // of cron's lines
 };
 
 }  // namespace lintkeeper
