@@ -101,9 +101,6 @@ constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool is_alnum(char c) {
   return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-constexpr char ascii_lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // The bytes of a line as cron's field reader takes them. It holds a character in a signed
 // char, so a 0xFF byte reads as the end of the file; so does the end of a last line without
