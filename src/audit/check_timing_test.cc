@@ -95,6 +95,11 @@ const std::vector<Case> kCases = {
        "\"*/5\" in field \"hour\" runs at hours 0, 5, 10, 15 and 20: from hour 20 to hour 0 "
        "of the next day is 4 hours, not 5."}}},
     {"0 */5 * * 1", {}},
+    // A week that starts at 1 and ends at 7, Sunday again.
+    {"0 0 * * 1-7/2",
+     {{STEP,
+       "\"1-7/2\" in field \"day of week\" runs on Monday, Wednesday, Friday and Sunday: from "
+       "Sunday to Monday is 1 day, not 2."}}},
     {"0 */5 1 * *", {}},
     {"0 */24 * * *", {}},  // loaded by cron, though lintkeeper reports the value
     {"0 8-18/4 * * *", {}},

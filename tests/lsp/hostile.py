@@ -81,6 +81,11 @@ rows = [
             "67108864" % TOO_LARGE), NOT_INITIALIZED], 1),
     ("an unknown method", INIT + frame(request(2, "foo/bar", {})),
      [INITIALIZED, error(2, -32601, "Method not found: foo/bar")], 1),
+    ("a cron the settings name that is none",
+     frame(initialize(options={"lintkeeper": {"cron": "fcron"}})) + SHUTDOWN_EXIT,
+     ['{"jsonrpc":"2.0","method":"window/logMessage","params":{"message":"lintkeeper.cron is '
+      '\\"fcron\\": it is one of debian, cronie and busybox; the cron is taken from the '
+      'file\'s place","type":2}}', INITIALIZED, SHUT_DOWN], 0),
     ("an unknown notification is ignored", INIT + frame(notification("$/foo", {})) + SHUTDOWN_EXIT,
      [INITIALIZED, SHUT_DOWN], 0),
     ("initialize twice", INIT + frame(initialize(2)),
