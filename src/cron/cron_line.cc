@@ -10,6 +10,7 @@
 #include <span>
 
 #include "base/chars.h"
+#include "cron/assignment.h"
 #include "cron/c_numbers.h"
 #include "fields/time_fields.h"
 
@@ -95,8 +96,6 @@ constexpr std::string_view MISSING_USER = "missing user";
 // The end of the file, as cron's character reader returns it.
 constexpr int kEof = -1;
 
-// isspace in the C and UTF-8 locales: only ASCII.
-constexpr auto is_c_space = is_ascii_space;
 constexpr bool is_digit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool is_alnum(char c) {
   return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -303,40 +302,6 @@ Part read_scheduled_job(CronChars& in, CrontabFlavor flavor) {
   return part;
 }
 
-// name = value, as cron reads it from the first byte after the leading blanks. Either side may
-// be quoted (matching ' or "); a quoted name may not hold '=' and a quoted value must end the
-// line. The value must not be empty unless quoted. White space is the C isspace set here.
-std::optional<CronReading> read_assignment(std::string_view text) {
-  std::size_t i = 0;
-  std::string_view name;
-  if (!text.empty() && (text[0] == '"' || text[0] == '\'')) {
-    const std::size_t close = text.find_first_of(text[0] == '"' ? "\"=" : "'=", 1);
-    if (close == kNone || text[close] == '=') return std::nullopt;
-    name = text.substr(1, close - 1);
-    i = close + 1;
-  } else {
-    while (i < text.size() && text[i] != '=' && !is_c_space(text[i])) ++i;
-    name = text.substr(0, i);
-  }
-  while (i < text.size() && is_c_space(text[i])) ++i;
-  if (i == text.size() || text[i] != '=') return std::nullopt;
-  ++i;
-  while (i < text.size() && is_c_space(text[i])) ++i;
-  std::size_t end = text.size();
-  while (end > i && is_c_space(text[end - 1])) --end;
-  std::string_view value = text.substr(i, end - i);
-  if (value.empty()) return std::nullopt;
-  if (value[0] == '"' || value[0] == '\'') {
-    if (value.size() < 2 || value.find(value[0], 1) != value.size() - 1) return std::nullopt;
-    value = value.substr(1, value.size() - 2);
-  }
-  CronReading r;
-  r.verdict = Verdict::Assignment;
-  r.name = name;
-  r.command = value;
-  return r;
-}
-
 bool is_blank_or_comment(std::string_view text, std::size_t first) {
   return first == text.size() || text[first] == '#';
 }
@@ -354,7 +319,8 @@ Part read_part(std::string_view text, CrontabFlavor flavor, bool last) {
   if (last && nul == kNone) return refused(CRON_MISSING_NEWLINE);
   const std::size_t end = nul == kNone ? text.size() : nul;
   const std::size_t kept = end - first < CRON_MAX_ASSIGNMENT ? end - first : CRON_MAX_ASSIGNMENT;
-  if (std::optional<CronReading> assignment = read_assignment(text.substr(first, kept))) {
+  if (std::optional<CronReading> assignment =
+          read_vixie_assignment(text.substr(first, kept), false)) {
     return {*assignment, nul == kNone ? kNone : nul + 1};
   }
   if (in.peek() == '@') return read_at_job(in, flavor);

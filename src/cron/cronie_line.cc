@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include "base/chars.h"
+#include "cron/assignment.h"
 #include "cron/c_numbers.h"
 #include "fields/time_fields.h"
 
@@ -23,7 +24,6 @@ namespace {
 
 using Verdict = CronReading::Verdict;
 
-constexpr std::size_t kNone = std::string_view::npos;
 constexpr std::size_t kDayOfMonth = 2, kDayOfWeek = 4;
 
 // cronie's limits of the five time fields, which are those of TIME_FIELDS, and the word it
@@ -340,40 +340,6 @@ CronReading read_scheduled_job(Chars& in, CrontabFlavor flavor) {
   return read_user_and_command(in, flavor, std::move(r));
 }
 
-// name = value, as cronie reads it from the first byte after the leading blanks, the rules of
-// Debian's cron but one: the value may be empty (CRON_TZ= is loaded). Either side may be
-// quoted (matching ' or "); a quoted name may not hold '=' and a quoted value must end the
-// line. White space is the C isspace set here.
-std::optional<CronReading> read_assignment(std::string_view text) {
-  std::size_t i = 0;
-  std::string_view name;
-  if (!text.empty() && (text[0] == '"' || text[0] == '\'')) {
-    const std::size_t close = text.find_first_of(text[0] == '"' ? "\"=" : "'=", 1);
-    if (close == kNone || text[close] == '=') return std::nullopt;
-    name = text.substr(1, close - 1);
-    i = close + 1;
-  } else {
-    while (i < text.size() && text[i] != '=' && !is_ascii_space(text[i])) ++i;
-    name = text.substr(0, i);
-  }
-  while (i < text.size() && is_ascii_space(text[i])) ++i;
-  if (i == text.size() || text[i] != '=') return std::nullopt;
-  ++i;
-  while (i < text.size() && is_ascii_space(text[i])) ++i;
-  std::size_t end = text.size();
-  while (end > i && is_ascii_space(text[end - 1])) --end;
-  std::string_view value = text.substr(i, end - i);
-  if (!value.empty() && (value[0] == '"' || value[0] == '\'')) {
-    if (value.size() < 2 || value.find(value[0], 1) != value.size() - 1) return std::nullopt;
-    value = value.substr(1, value.size() - 2);
-  }
-  CronReading r;
-  r.verdict = Verdict::Assignment;
-  r.name = name;
-  r.command = value;
-  return r;
-}
-
 }  // namespace
 
 // A line is first read as an assignment, then as a job: a leading '-', then @name or five
@@ -386,7 +352,8 @@ CronReading read_cronie_line(std::string_view line, CrontabFlavor flavor, bool l
   in.skip_blanks();
   if (in.peek() == '\n' || in.peek() == '#') return {};
   if (last) return refused(CRONIE_MISSING_NEWLINE, "");
-  if (std::optional<CronReading> assignment = read_assignment(in.rest())) return *assignment;
+  if (std::optional<CronReading> assignment = read_vixie_assignment(in.rest(), true))
+    return *assignment;
   if (in.peek() == '-') in.next();
   if (in.peek() == '@') return read_at_job(in, flavor);
   return read_scheduled_job(in, flavor);
