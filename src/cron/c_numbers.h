@@ -1,12 +1,16 @@
-// How the crons modelled here (Debian's cron and cronie, both of Vixie's line) read the number
-// and the name of a time field's value.
+// How the crons modelled here (Debian's cron and cronie, both of Vixie's line) read the time
+// fields: their limits, and the number and the name of a value.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string_view>
 
 #include "base/chars.h"
+#include "fields/time_fields.h"
+#include "grammar/line.h"
 
 namespace lintkeeper {
 
@@ -39,5 +43,29 @@ inline bool same_name(std::string_view token, std::string_view name) {
   }
   return true;
 }
+
+// The limits of the five time fields, which are those of TIME_FIELDS, and the word each cron
+// refuses a field with. A name stands for the field's lowest value plus its index: "jan" is
+// 1, "sun" is 0 (and 7 is Sunday too).
+struct VixieField {
+  std::string_view reason;
+  std::string_view display_name;
+  std::int32_t min, max;
+  std::span<const std::string_view> names;  // lower case; matched whole, in any case
+};
+
+inline constexpr std::array<std::string_view, Schedule::kFieldCount> kVixieFieldReasons{
+    "bad minute", "bad hour", "bad day-of-month", "bad month", "bad day-of-week"};
+
+constexpr std::array<VixieField, Schedule::kFieldCount> make_vixie_fields() {
+  std::array<VixieField, Schedule::kFieldCount> fields{};
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const FieldSpec& spec = TIME_FIELDS[i];
+    fields[i] = {kVixieFieldReasons[i], spec.display_name, static_cast<std::int32_t>(spec.min),
+                 static_cast<std::int32_t>(spec.max), spec.names};
+  }
+  return fields;
+}
+inline constexpr std::array<VixieField, Schedule::kFieldCount> VIXIE_FIELDS = make_vixie_fields();
 
 }  // namespace lintkeeper

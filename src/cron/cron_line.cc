@@ -21,28 +21,8 @@ using Verdict = CronReading::Verdict;
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-// cron's limits of the five time fields, which are those of TIME_FIELDS, and the word it
-// refuses each with. A name stands for the field's lowest value plus its index: "jan" is 1,
-// "sun" is 0 (and 7 is Sunday too).
-struct CronField {
-  std::string_view reason;
-  std::int32_t min, max;
-  std::span<const std::string_view> names;  // lower case; matched whole, in any case
-};
-
-constexpr std::array<std::string_view, Schedule::kFieldCount> kFieldReasons{
-    "bad minute", "bad hour", "bad day-of-month", "bad month", "bad day-of-week"};
-
-constexpr std::array<CronField, Schedule::kFieldCount> make_cron_fields() {
-  std::array<CronField, Schedule::kFieldCount> fields{};
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const FieldSpec& spec = TIME_FIELDS[i];
-    fields[i] = {kFieldReasons[i], static_cast<std::int32_t>(spec.min),
-                 static_cast<std::int32_t>(spec.max), spec.names};
-  }
-  return fields;
-}
-constexpr std::array<CronField, Schedule::kFieldCount> CRON_FIELDS = make_cron_fields();
+using CronField = VixieField;
+constexpr const auto& CRON_FIELDS = VIXIE_FIELDS;
 constexpr std::size_t kDayOfMonth = 2, kDayOfWeek = 4;
 
 // The schedules the @ names stand for, as cron reads them: "@daily" is "0 0 * * *".

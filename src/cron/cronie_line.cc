@@ -26,29 +26,8 @@ using Verdict = CronReading::Verdict;
 
 constexpr std::size_t kDayOfMonth = 2, kDayOfWeek = 4;
 
-// cronie's limits of the five time fields, which are those of TIME_FIELDS, and the word it
-// refuses each with. A name stands for the field's lowest value plus its index: "jan" is 1,
-// "sun" is 0; 7 is Sunday too.
-struct CronieField {
-  std::string_view reason;
-  std::string_view display_name;
-  std::int32_t min, max;
-  std::span<const std::string_view> names;  // lower case; matched whole, in any case
-};
-
-constexpr std::array<std::string_view, Schedule::kFieldCount> kFieldReasons{
-    "bad minute", "bad hour", "bad day-of-month", "bad month", "bad day-of-week"};
-
-constexpr std::array<CronieField, Schedule::kFieldCount> make_cronie_fields() {
-  std::array<CronieField, Schedule::kFieldCount> fields{};
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const FieldSpec& spec = TIME_FIELDS[i];
-    fields[i] = {kFieldReasons[i], spec.display_name, static_cast<std::int32_t>(spec.min),
-                 static_cast<std::int32_t>(spec.max), spec.names};
-  }
-  return fields;
-}
-constexpr std::array<CronieField, Schedule::kFieldCount> CRONIE_FIELDS = make_cronie_fields();
+using CronieField = VixieField;
+constexpr const auto& CRONIE_FIELDS = VIXIE_FIELDS;
 
 constexpr std::string_view BAD_TIME_SPECIFIER = "bad time specifier";
 // A line that ends where its command should start.
